@@ -1,0 +1,4 @@
+#include "app/diag_report.h"
+
+// Filled in with its section; until then the action writes nothing.
+_ActionState CDiagReport::ScanIdProms(CMarkup&) { return ACTION_STATE_NOTHING; }
