@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "xml/markup_parser.h"
 #include "xml/text_encoding.h"
 
@@ -178,6 +180,24 @@ bool FindAttrib(std::string_view tag, std::string_view name, AttribSpan& attrib)
   return false;
 }
 
+// Reads to the end straight into the string, sized from the file when known
+// (files under /proc report no size).
+std::string ReadWholeFile(FILE* file) {
+  struct stat info;
+  size_t capacity = 65536;
+  if (fstat(fileno(file), &info) == 0 && info.st_size > 0) capacity = static_cast<size_t>(info.st_size) + 1;
+  std::string bytes(capacity, '\0');
+  size_t used = 0;
+  size_t got;
+  while ((got = std::fread(bytes.data() + used, 1, bytes.size() - used, file)) > 0) {
+    used += got;
+    if (used > static_cast<size_t>(INT_MAX)) break;
+    if (used == bytes.size()) bytes.resize(2 * bytes.size());
+  }
+  bytes.resize(used);
+  return bytes;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -227,7 +247,12 @@ bool CMarkup::SetDoc(const char* doc) {
 
 void CMarkup::x_Parse() {
   MarkupParseResult parsed = ParseMarkup(m_strDoc);
-  m_aPos = std::move(parsed.elems);
+  // An emptied document keeps its record array for the next build.
+  if (parsed.elems.size() == 1) {
+    m_aPos.assign(1, parsed.elems[0]);
+  } else {
+    m_aPos = std::move(parsed.elems);
+  }
   if (parsed.hasError) m_aPos[0].flags |= MarkupElem::kIllFormed;
   m_strResult = parsed.error;
   m_SavedPos.clear();
@@ -247,29 +272,24 @@ bool CMarkup::Load(const std::string& path) {
     m_strResult = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::string bytes;
-  char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() <= static_cast<size_t>(INT_MAX)) {
-    bytes.append(buffer, got);
-  }
-  bool readFailed = std::ferror(file) != 0;
+  std::string bytes = ReadWholeFile(file);
+  const bool readFailed = std::ferror(file) != 0;
   std::fclose(file);
   if (readFailed || bytes.size() > static_cast<size_t>(INT_MAX)) {
     m_strResult = "cannot read " + path + (readFailed ? ": read error" : ": file too large");
     return false;
   }
 
-  TextEncoding encoding = DetectTextEncoding(bytes);
-  std::string_view text = std::string_view(bytes).substr(encoding.bomLength);
+  const TextEncoding encoding = DetectTextEncoding(bytes);
+  bytes.erase(0, encoding.bomLength);
   std::string conversionError;
   bool converted = true;
   if (IsUtf8EncodingName(encoding.name)) {
-    m_strDoc.assign(text);
-  } else if (!ConvertTextEncoding(text, encoding.name, "UTF-8", m_strDoc, conversionError)) {
+    m_strDoc = std::move(bytes);
+  } else if (!ConvertTextEncoding(bytes, encoding.name, "UTF-8", m_strDoc, conversionError)) {
     // Keep whatever is readable; the document is still parsed.
     converted = false;
-    if (m_strDoc.empty()) m_strDoc.assign(text);
+    if (m_strDoc.empty()) m_strDoc = std::move(bytes);
   }
   x_Parse();
   if (!converted) m_strResult = conversionError + (m_strResult.empty() ? "" : "; " + m_strResult);
@@ -572,14 +592,16 @@ bool CMarkup::x_FindSlot(int flags, Slot& slot) {
 // Inserts a node's text at the slot, with a line feed after it (and one in
 // front when the slot does not start a line); returns where the node starts.
 int CMarkup::x_Insert(const Slot& slot, std::string_view text, bool withLines) {
-  std::string inserted;
-  if (withLines && slot.appending && slot.offset > 0 && m_strDoc[slot.offset - 1] != '\n') inserted += '\n';
-  const int nodeStart = slot.offset + static_cast<int>(inserted.size());
-  inserted.append(text);
-  if (withLines) inserted += '\n';
+  const bool lineBefore = withLines && slot.appending && slot.offset > 0 && m_strDoc[slot.offset - 1] != '\n';
+  const int nodeStart = slot.offset + (lineBefore ? 1 : 0);
+  const int length = static_cast<int>(text.size()) + (lineBefore ? 1 : 0) + (withLines ? 1 : 0);
+  // Line feeds first, then the node over the middle ones: the text after the
+  // slot moves once and no temporary copy of a large sub-document is made.
+  m_strDoc.insert(slot.offset, length, '\n');
+  m_strDoc.replace(nodeStart, text.size(), text);
+  if (m_nNodeOffset >= slot.offset) m_nNodeOffset += length;
   const int following = slot.prev ? m_aPos[slot.prev].next : m_aPos[slot.parent].firstChild;
-  const int delta = x_ReplaceText(slot.offset, 0, inserted);
-  x_Shift(slot.parent, following, delta);
+  x_Shift(slot.parent, following, length);
   return nodeStart;
 }
 
@@ -724,7 +746,7 @@ bool CMarkup::x_AddSubDoc(const char* text, int flags) {
   const int base = static_cast<int>(m_aPos.size()) - 1;
   const int topShift = nodeStart - runStart - x_ContentStart(slot.parent);
   auto map = [base](int i) { return i ? i + base : 0; };
-  m_aPos.reserve(m_aPos.size() + elems.size() - 1);
+  if (m_aPos.capacity() < m_aPos.size() + elems.size()) m_aPos.reserve(2 * (m_aPos.size() + elems.size()));
   for (size_t i = 1; i < elems.size(); ++i) {
     MarkupElem elem = elems[i];
     if (elem.parent == 0) {

@@ -41,12 +41,25 @@ class Parser {
   std::vector<OpenElem> m_open;
 };
 
+// Every element starts with a '<', so this bounds the number of records and
+// lets the record array be allocated once.
+size_t CountMarkupStarts(std::string_view text) {
+  size_t count = 0;
+  for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '<', text.data() + text.size() - p)));
+       ++p) {
+    ++count;
+  }
+  return count;
+}
+
 MarkupParseResult Parser::Run() {
-  m_result.elems.emplace_back();
   if (m_text.size() > static_cast<size_t>(INT_MAX)) {
+    m_result.elems.emplace_back();
     Error("document too large", 0);
     return std::move(m_result);
   }
+  m_result.elems.reserve(CountMarkupStarts(m_text) + 1);
+  m_result.elems.emplace_back();
   m_result.elems[0].length = static_cast<int>(m_text.size());
   const size_t n = m_text.size();
   size_t pos = 0;

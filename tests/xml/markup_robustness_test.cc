@@ -13,9 +13,8 @@ int WalkAll(CMarkup& xml) {
   int count = 0;
   while (xml.FindElem()) {
     ++count;
-    xml.GetTagName();
+    EXPECT_EQ(xml.GetSubDoc().rfind("<" + xml.GetTagName(), 0), 0u);
     xml.GetData();
-    xml.GetSubDoc();
     xml.GetAttrib("a");
     xml.GetAttribName(0);
     if (xml.IntoElem()) {
@@ -47,11 +46,16 @@ TEST(MarkupRobustness, SurvivesRandomAndTruncatedInput) {
     WalkAll(xml);
     CMarkup report("<R/>");
     report.FindElem();
-    report.AddChildSubDoc(text);
+    const bool inserted = report.AddChildSubDoc(text);
     report.AddChildElem("After");
     report.ResetPos();
-    WalkAll(report);
+    const int built = WalkAll(report);
     EXPECT_NE(report.GetDoc().find("<After/>"), std::string::npos);
+    if (inserted) {
+      // The records linked in must match what a fresh parse of the text finds.
+      CMarkup reparsed(report.GetDoc().c_str());
+      EXPECT_EQ(WalkAll(reparsed), built) << text;
+    }
   }
 }
 
