@@ -281,6 +281,27 @@ void ParseSensors(CMarkup& xml, CReplyTable& table) {
   }
 }
 
+// <SensorDataRecords> holds the controller's SDRs, one <Record Id=".."> of
+// hex bytes each: the ID list command and one record command per ID.
+void ParseSensorDataRecords(CMarkup& xml, CReplyTable& table) {
+  std::vector<uint8_t> ids;
+  std::vector<_ReplyRule> records;
+  xml.IntoElem();
+  while (xml.FindElem("Record")) {
+    if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
+    uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
+    AppendLittleEndian(ids, id, 2);
+    std::vector<uint8_t> bytes;
+    AppendHex(xml, bytes, xml.GetData());
+    records.push_back(SensorRule(0xF044, 0, id, std::nullopt, std::move(bytes)));
+  }
+  xml.OutOfElem();
+  _ReplyRule list = SensorRule(0xF043, 0, 0, std::nullopt, std::move(ids));
+  list.ObjectId.reset();
+  table.Add(std::move(list));
+  for (_ReplyRule& record : records) table.Add(std::move(record));
+}
+
 }  // namespace
 
 bool CMachineProfile::Load(const std::string& path, std::string& error) {
@@ -320,10 +341,13 @@ bool CMachineProfile::LoadText(const std::string& text, std::string& error) {
       std::string tag = xml.GetTagName();
       if (tag == "Reply") m_Replies.Add(ParseReply(xml));
       else if (tag == "Event") m_Events.push_back(ParseEvent(xml));
-      else if (tag != "Sensors") Fail(xml, "unknown element");
+      else if (tag != "Sensors" && tag != "SensorDataRecords") Fail(xml, "unknown element");
     }
     xml.ResetMainPos();
-    while (xml.FindElem("Sensors")) ParseSensors(xml, m_Replies);
+    while (xml.FindElem()) {
+      if (xml.GetTagName() == "Sensors") ParseSensors(xml, m_Replies);
+      if (xml.GetTagName() == "SensorDataRecords") ParseSensorDataRecords(xml, m_Replies);
+    }
   } catch (const ProfileError& failure) {
     *this = CMachineProfile();
     error = failure.what();
