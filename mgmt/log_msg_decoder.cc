@@ -1,26 +1,14 @@
 #include "mgmt/log_msg_decoder.h"
 
-#include <unistd.h>
-
 #include "platform/debug.h"
-
-namespace {
-
-bool GetCurrentDirectory(std::string& directory) {
-  char buffer[4096] = {};
-  if (getcwd(buffer, sizeof(buffer) - 1) == nullptr || buffer[0] == '\0') return false;
-  directory = buffer;
-  return true;
-}
-
-}  // namespace
+#include "platform/process.h"
 
 CLogMsgDecoder::CLogMsgDecoder(int kind, void*)
     : m_nKind(kind), m_strFileName(kind == MSG_FILE_EVENTS ? "EVENTMSG.XML" : "ERRMSG.XML") {
   HX_TRACE(4, "\nCLogMsgFile         : Use event messages file \"%s\" for decoding", m_strFileName.c_str());
   HX_TRACE(4, "\nCLogMsgFile         : Search for file in current directory ...");
   std::string directory;
-  if (GetCurrentDirectory(directory)) m_bOpen = TryLoad(directory);
+  if (CProcess::GetCurrentDir(directory)) m_bOpen = TryLoad(directory);
   HX_TRACE(2, "\nCLogMsgFile         : Event messages %s opened in \"%s\"!", m_bOpen ? "successfully" : "not",
            m_strFilePath.c_str());
 }

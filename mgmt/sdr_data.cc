@@ -176,14 +176,11 @@ bool IsIntegerUnit(uint8_t unit) { return unit == 1 || unit == 6 || unit == 18; 
 
 }  // namespace
 
-void CSdrData::SetRecord(const uint8_t* bytes, size_t length) {
-  if (bytes == nullptr) length = 0;
-  m_Bytes.assign(bytes, bytes + length);
-}
+void CSdrData::SetRecord(const uint8_t* bytes, size_t length) { m_Record.SetDataStream(bytes, length); }
 
 CByteReader CSdrData::Fields() const {
-  if (m_Bytes.size() < 5) return CByteReader(nullptr, 0);
-  return CByteReader(m_Bytes.data(), m_Bytes.size());
+  if (m_Record.size() < 5) return CByteReader(nullptr, 0);
+  return CByteReader(m_Record.data(), m_Record.size());
 }
 
 bool CSdrData::IsVersionOneOrTwo() const {
@@ -192,20 +189,20 @@ bool CSdrData::IsVersionOneOrTwo() const {
 }
 
 std::string CSdrData::GetVersionText() const {
-  if (m_Bytes.size() < 5) return std::string();
+  if (m_Record.size() < 5) return std::string();
   uint8_t version = GetVersion();
   return std::to_string(version & 0x0F) + "." + std::to_string(version >> 4);
 }
 
 const char* CSdrData::GetRecordTypeName() const {
-  if (m_Bytes.size() < 5) return "";
+  if (m_Record.size() < 5) return "";
   uint8_t type = GetRecordType();
   if (type >= 0xC0 && type <= 0xCF) return "OEM SDR";
   return LookUp(kRecordTypeNames, type, "");
 }
 
 bool CSdrData::IsSoftwareOwner() const {
-  return m_Bytes.size() <= 5 || (Fields().U8(5) & 0x01) != 0;
+  return m_Record.size() <= 5 || (Fields().U8(5) & 0x01) != 0;
 }
 
 uint8_t CSdrData::GetOwnerId() const {
@@ -251,7 +248,7 @@ uint8_t CSdrData::GetOwnerChannel() const {
   }
 }
 
-int CSdrData::GetSensorNumber() const { return m_Bytes.size() <= 5 ? -1 : Fields().U8(7); }
+int CSdrData::GetSensorNumber() const { return m_Record.size() <= 5 ? -1 : Fields().U8(7); }
 
 bool CSdrData::HasEntity() const {
   uint8_t type = GetRecordType();

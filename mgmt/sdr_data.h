@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "mgmt/byte_reader.h"
+#include "mgmt/data_stream.h"
 
 // One threshold a Full sensor record can state: its bit in the readable
 // threshold mask (byte 18) and the offset of its raw byte.
@@ -30,8 +30,8 @@ class CSdrData {
   };
 
   void SetRecord(const uint8_t* bytes, size_t length);
-  size_t GetLength() const { return m_Bytes.size(); }
-  const uint8_t* GetBytes() const { return m_Bytes.data(); }
+  size_t GetLength() const { return m_Record.size(); }
+  const uint8_t* GetBytes() const { return m_Record.data(); }
 
   uint16_t GetRecordId() const { return Fields().U16(0); }
   uint8_t GetRecordType() const { return Fields().U8(3); }
@@ -81,7 +81,7 @@ class CSdrData {
   CByteReader Fields() const;
   bool IsVersionOneOrTwo() const;
 
-  std::vector<uint8_t> m_Bytes;
+  CDataStream m_Record;
 };
 
 // A raw 8-bit reading converted with the record's factors and linearisation,

@@ -54,7 +54,7 @@ class ControllerSections : public ::testing::Test {
   std::string Scan(CDiagReport::ScanOperation scan, _ActionState expected = ACTION_STATE_NOTHING) {
     CMarkup section;
     EXPECT_EQ((m_Report.*scan)(section), expected);
-    EXPECT_TRUE(section.IsWellFormed()) << section.GetDoc();
+    EXPECT_TRUE(section.GetDoc().empty() || section.IsWellFormed()) << section.GetDoc();
     return section.GetDoc();
   }
 
@@ -151,7 +151,7 @@ TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
   // The second record's raw data were refused: no Data child.
   EXPECT_THAT(doc, HasSubstr("<Date> &lt;no date/no time&gt; </Date>\n<Severity>MAJOR</Severity>\n"
                              "<ErrorCode>000002</ErrorCode>\n<Message>PSU 2 lost</Message>\n</Entry>"));
-  EXPECT_THAT(doc, HasSubstr("<Severity></Severity>"));
+  EXPECT_THAT(doc, HasSubstr("<Severity/>\n<ErrorCode>000004</ErrorCode>"));
 
   std::string summary = Summary();
   EXPECT_THAT(summary, HasSubstr("<Message>2 important error(s) in system event log (SEL)!</Message>"));
@@ -294,7 +294,7 @@ TEST_F(ControllerSections, ControllerNetworkSettingsOnlyForIxmc) {
   std::string doc = Scan(&CDiagReport::ScanManagementControllers);
   EXPECT_THAT(doc, HasSubstr("<iXMC Name=\"iXMC S4\">\n<Firmware>4.12</Firmware>\n<IPAddress>192.168.1.10</IPAddress>\n"
                              "<IPSubnetMask>255.255.255.0</IPSubnetMask>\n<IPGateway>192.168.1.1</IPGateway>\n"
-                             "<MACAddress></MACAddress>\n<ManagementLANPort>1</ManagementLANPort>\n"
+                             "<MACAddress/>\n<ManagementLANPort>1</ManagementLANPort>\n"
                              "<IPNominalSpeed>100</IPNominalSpeed>\n</iXMC>"));
   EXPECT_THAT(doc, HasSubstr("<iXMC Name=\"Other BMC\">\n<Firmware>1.0</Firmware>\n</iXMC>"));
   EXPECT_EQ(Count(doc, "<iXMC "), 2);
