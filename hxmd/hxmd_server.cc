@@ -235,9 +235,11 @@ void CHxmdServer::HandleRequest(Connection& connection, const uint8_t* request, 
     return;
   }
   const _ReplyRule* rule = nullptr;
+  std::optional<uint32_t> parameter;
+  if (dataLength == 4) parameter = Packet::Load32(request + Packet::kHeaderSize);
   if (!connection.eventChannel)
     rule = m_Profile.m_Replies.Find(opCode, opCodeExt, Packet::Load32(request + Packet::kOffObjectId),
-                                    Packet::Load32(request + Packet::kOffCabinetNr));
+                                    Packet::Load32(request + Packet::kOffCabinetNr), parameter);
   QueueReply(connection, request, rule);
 }
 

@@ -7,140 +7,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "hxmd/controller_profile.h"
+#include "hxmd/profile_values.h"
+#include "hxmd/sdr_encoder.h"
 #include "xml/markup.h"
 
 namespace {
-
-// Largest reply a profile may script (replies beyond the client's 1 MiB
-// buffer are allowed on purpose, to test truncation).
-constexpr uint64_t kMaxReplyData = 16u << 20;
-
-class ProfileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-std::string Where(const CMarkup& xml) { return "<" + xml.GetTagName() + ">"; }
-
-[[noreturn]] void Fail(const CMarkup& xml, const std::string& what) { throw ProfileError(Where(xml) + ": " + what); }
-
-// Decimal or 0x-hex; a leading minus gives the two's complement.
-bool ParseInteger(const std::string& text, int64_t& value) {
-  if (text.empty()) return false;
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  bool negative = *begin == '-';
-  uint64_t magnitude = std::strtoull(begin + (negative ? 1 : 0), &end, 0);
-  if (errno != 0 || *end != '\0' || end == begin + (negative ? 1 : 0)) return false;
-  value = negative ? -int64_t(magnitude) : int64_t(magnitude);
-  return true;
-}
-
-int64_t Number(const CMarkup& xml, const char* name, int64_t fallback) {
-  std::string text = xml.GetAttrib(name);
-  if (text.empty()) return fallback;
-  int64_t value;
-  if (!ParseInteger(text, value)) Fail(xml, std::string("attribute ") + name + " is not a number: \"" + text + "\"");
-  return value;
-}
-
-// A field of the command key: absent or "*" matches anything.
-std::optional<uint32_t> Key(const CMarkup& xml, const char* name) {
-  std::string text = xml.GetAttrib(name);
-  if (text.empty() || text == "*") return std::nullopt;
-  return uint32_t(Number(xml, name, 0));
-}
-
-// Sensor readings in hundredths may be written as "12.05" or "-0.05".
-int64_t Hundredths(const CMarkup& xml, const char* name) {
-  std::string text = xml.GetAttrib(name);
-  if (text.find('.') == std::string::npos) return Number(xml, name, 0);
-  char* end = nullptr;
-  double value = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(value)) Fail(xml, std::string("attribute ") + name + " is not a number");
-  return std::llround(value * 100);
-}
-
-void AppendLittleEndian(std::vector<uint8_t>& data, int64_t value, int width) {
-  for (int i = 0; i < width; ++i) data.push_back(uint8_t(uint64_t(value) >> (8 * i)));
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendHex(const CMarkup& xml, std::vector<uint8_t>& data, const std::string& text) {
-  int high = -1;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == ':') continue;
-    int digit = HexDigit(c);
-    if (digit < 0) Fail(xml, "not a hex digit: '" + std::string(1, c) + "'");
-    if (high < 0) {
-      high = digit;
-    } else {
-      data.push_back(uint8_t(high << 4 | digit));
-      high = -1;
-    }
-  }
-  if (high >= 0) Fail(xml, "odd number of hex digits");
-}
-
-struct DataKind {
-  const char* name;
-  int width;  // 0: text, -1: hex
-};
-constexpr DataKind kDataKinds[] = {{"Text", 0}, {"Hex", -1}, {"U8", 1}, {"U16", 2}, {"U32", 4}, {"U64", 8}};
-
-void AppendData(const CMarkup& xml, std::vector<uint8_t>& data, const DataKind& kind, const std::string& value,
-                bool withNul) {
-  if (kind.width == 0) {
-    data.insert(data.end(), value.begin(), value.end());
-    if (withNul) data.push_back(0);
-  } else if (kind.width < 0) {
-    AppendHex(xml, data, value);
-  } else {
-    int64_t number;
-    if (!ParseInteger(value, number)) Fail(xml, std::string(kind.name) + " is not a number: \"" + value + "\"");
-    AppendLittleEndian(data, number, kind.width);
-  }
-}
-
-bool Flag(const CMarkup& xml, const char* name) {
-  std::string text = xml.GetAttrib(name);
-  return text == "true" || text == "1" || text == "yes";
-}
-
-// Reply data: one inline attribute (Text="..", Hex="..", U16="..") or child
-// elements concatenated in order.
-std::vector<uint8_t> ParseData(CMarkup& xml) {
-  std::vector<uint8_t> data;
-  for (const DataKind& kind : kDataKinds) {
-    std::string value = xml.GetAttrib(kind.name);
-    if (!value.empty()) AppendData(xml, data, kind, value, Flag(xml, "Nul"));
-  }
-  xml.IntoElem();
-  while (xml.FindElem()) {
-    std::string tag = xml.GetTagName();
-    if (tag == "Fill") {
-      int64_t count = Number(xml, "Count", 0);
-      if (count < 0 || uint64_t(count) > kMaxReplyData) Fail(xml, "Count out of range");
-      data.insert(data.end(), size_t(count), uint8_t(Number(xml, "Byte", 0)));
-      continue;
-    }
-    const DataKind* kind = nullptr;
-    for (const DataKind& candidate : kDataKinds)
-      if (tag == candidate.name) kind = &candidate;
-    if (kind == nullptr) Fail(xml, "unknown data element");
-    AppendData(xml, data, *kind, xml.GetData(), Flag(xml, "Nul"));
-  }
-  xml.OutOfElem();
-  if (data.size() > kMaxReplyData) Fail(xml, "reply data too large");
-  return data;
-}
 
 struct FaultName {
   const char* name;
@@ -157,6 +29,7 @@ _ReplyRule ParseReply(CMarkup& xml) {
   rule.OpCodeExt = Key(xml, "OpCodeExt");
   rule.ObjectId = Key(xml, "ObjectId");
   rule.CabinetNr = Key(xml, "CabinetNr");
+  rule.RequestValue = Key(xml, "RequestValue");
   rule.Status = uint32_t(Number(xml, "Status", 0));
   if (!xml.GetAttrib("Flags").empty()) rule.Flags = uint8_t(Number(xml, "Flags", 0));
   rule.DelayMs = uint32_t(Number(xml, "Delay", 0));
@@ -231,21 +104,74 @@ const std::vector<SensorKind>& SensorKinds() {
   return kinds;
 }
 
-_ReplyRule SensorRule(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, std::optional<uint32_t> cabinetNr,
-                      std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.CabinetNr = cabinetNr;
-  rule.Data = std::move(data);
-  return rule;
+
+// A <Record> given by its fields (Type="Full" or "Compact") or as hex bytes.
+std::vector<uint8_t> SdrRecordBytes(CMarkup& xml) {
+  std::string type = xml.GetAttrib("Type");
+  if (type.empty()) {
+    std::vector<uint8_t> bytes;
+    AppendHex(xml, bytes, xml.GetData());
+    return bytes;
+  }
+  if (type != "Full" && type != "Compact") Fail(xml, "unknown record Type \"" + type + "\"");
+  _SdrSensorFields f;
+  f.recordId = uint16_t(Number(xml, "Id", 0));
+  f.ownerId = uint8_t(Number(xml, "Owner", f.ownerId));
+  f.sensorNumber = uint8_t(Number(xml, "SensorNumber", f.sensorNumber));
+  f.entityId = uint8_t(Number(xml, "EntityId", f.entityId));
+  f.entityInstance = uint8_t(Number(xml, "EntityInstance", f.entityInstance));
+  f.sensorType = uint8_t(Number(xml, "SensorType", f.sensorType));
+  f.readingType = uint8_t(Number(xml, "ReadingType", f.readingType));
+  f.baseUnit = uint8_t(Number(xml, "Unit", f.baseUnit));
+  f.modifierUnit = uint8_t(Number(xml, "ModifierUnit", f.modifierUnit));
+  f.linearization = uint8_t(Number(xml, "Linearization", f.linearization));
+  f.m = int(Number(xml, "M", f.m));
+  f.b = int(Number(xml, "B", f.b));
+  f.bExponent = int(Number(xml, "BExponent", f.bExponent));
+  f.resultExponent = int(Number(xml, "ResultExponent", f.resultExponent));
+  f.name = xml.GetAttrib("Name");
+  // Each threshold given makes it readable.
+  struct Threshold {
+    const char* attribute;
+    uint8_t mask;
+    uint8_t _SdrSensorFields::*field;
+  };
+  static constexpr Threshold kThresholds[] = {{"UpperCritical", 0x10, &_SdrSensorFields::upperCritical},
+                                              {"UpperNonCritical", 0x08, &_SdrSensorFields::upperNonCritical},
+                                              {"LowerCritical", 0x02, &_SdrSensorFields::lowerCritical},
+                                              {"LowerNonCritical", 0x01, &_SdrSensorFields::lowerNonCritical}};
+  f.readableMask = 0;
+  for (const Threshold& t : kThresholds) {
+    if (xml.GetAttrib(t.attribute).empty()) continue;
+    f.*t.field = uint8_t(Number(xml, t.attribute, 0));
+    f.readableMask |= t.mask;
+  }
+  return type == "Full" ? BuildFullSdr(f) : BuildCompactSdr(f);
 }
 
-// <Sensors> lists the sensors of one cabinet; each becomes the replies to
-// the count, name, status and value commands of its kind.
-void ParseSensors(CMarkup& xml, CReplyTable& table) {
-  std::optional<uint32_t> cabinetNr = Key(xml, "CabinetNr");
+// <SensorDataRecords> holds the controller's SDRs, one <Record Id="..">
+// each: the ID list command and one record command per ID.
+void ParseSensorDataRecords(CMarkup& xml, CReplyTable& table) {
+  std::vector<uint8_t> ids;
+  std::vector<_ReplyRule> records;
+  xml.IntoElem();
+  while (xml.FindElem("Record")) {
+    if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
+    uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
+    AppendLittleEndian(ids, id, 2);
+    std::vector<uint8_t> bytes = SdrRecordBytes(xml);
+    records.push_back(MakeReplyRule(0xF044, 0, id, std::nullopt, std::move(bytes)));
+  }
+  xml.OutOfElem();
+  _ReplyRule list = MakeReplyRule(0xF043, 0, 0, std::nullopt, std::move(ids));
+  list.ObjectId.reset();
+  table.Add(std::move(list));
+  for (_ReplyRule& record : records) table.Add(std::move(record));
+}
+
+}  // namespace
+
+void ParseSensors(CMarkup& xml, CReplyTable& table, std::optional<uint32_t> cabinetNr) {
   std::vector<std::vector<_ReplyRule>> rulesByKind(SensorKinds().size());
   std::vector<uint32_t> counts(SensorKinds().size(), 0);
   xml.IntoElem();
@@ -268,41 +194,18 @@ void ParseSensors(CMarkup& xml, CReplyTable& table) {
       } else {
         AppendLittleEndian(data, Hundredths(xml, command.attribute), command.width);
       }
-      rulesByKind[kind].push_back(SensorRule(command.opCode, command.opCodeExt, index, cabinetNr, std::move(data)));
+      rulesByKind[kind].push_back(MakeReplyRule(command.opCode, command.opCodeExt, index, cabinetNr, std::move(data)));
     }
   }
   xml.OutOfElem();
   for (size_t kind = 0; kind < SensorKinds().size(); ++kind) {
     if (counts[kind] == 0) continue;
-    _ReplyRule count = SensorRule(SensorKinds()[kind].countOpCode, 0, 0, cabinetNr, {uint8_t(counts[kind])});
+    _ReplyRule count = MakeReplyRule(SensorKinds()[kind].countOpCode, 0, 0, cabinetNr, {uint8_t(counts[kind])});
     count.ObjectId.reset();
     table.Add(std::move(count));
     for (_ReplyRule& rule : rulesByKind[kind]) table.Add(std::move(rule));
   }
 }
-
-// <SensorDataRecords> holds the controller's SDRs, one <Record Id=".."> of
-// hex bytes each: the ID list command and one record command per ID.
-void ParseSensorDataRecords(CMarkup& xml, CReplyTable& table) {
-  std::vector<uint8_t> ids;
-  std::vector<_ReplyRule> records;
-  xml.IntoElem();
-  while (xml.FindElem("Record")) {
-    if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
-    uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
-    AppendLittleEndian(ids, id, 2);
-    std::vector<uint8_t> bytes;
-    AppendHex(xml, bytes, xml.GetData());
-    records.push_back(SensorRule(0xF044, 0, id, std::nullopt, std::move(bytes)));
-  }
-  xml.OutOfElem();
-  _ReplyRule list = SensorRule(0xF043, 0, 0, std::nullopt, std::move(ids));
-  list.ObjectId.reset();
-  table.Add(std::move(list));
-  for (_ReplyRule& record : records) table.Add(std::move(record));
-}
-
-}  // namespace
 
 bool CMachineProfile::Load(const std::string& path, std::string& error) {
   std::ifstream file(path, std::ios::binary);
@@ -341,13 +244,15 @@ bool CMachineProfile::LoadText(const std::string& text, std::string& error) {
       std::string tag = xml.GetTagName();
       if (tag == "Reply") m_Replies.Add(ParseReply(xml));
       else if (tag == "Event") m_Events.push_back(ParseEvent(xml));
-      else if (tag != "Sensors" && tag != "SensorDataRecords") Fail(xml, "unknown element");
+      else if (tag != "Sensors" && tag != "SensorDataRecords" && !IsControllerElement(tag))
+        Fail(xml, "unknown element");
     }
     xml.ResetMainPos();
     while (xml.FindElem()) {
-      if (xml.GetTagName() == "Sensors") ParseSensors(xml, m_Replies);
+      if (xml.GetTagName() == "Sensors") ParseSensors(xml, m_Replies, Key(xml, "CabinetNr"));
       if (xml.GetTagName() == "SensorDataRecords") ParseSensorDataRecords(xml, m_Replies);
     }
+    ParseControllerElements(xml, m_Replies);
   } catch (const ProfileError& failure) {
     *this = CMachineProfile();
     error = failure.what();

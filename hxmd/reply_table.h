@@ -20,6 +20,9 @@ struct _ReplyRule {
   std::optional<uint32_t> OpCodeExt;
   std::optional<uint32_t> ObjectId;
   std::optional<uint32_t> CabinetNr;
+  // Matches only a request carrying exactly this 4-byte parameter (the SEL
+  // raw-record command sends its record handle that way).
+  std::optional<uint32_t> RequestValue;
 
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
@@ -30,7 +33,8 @@ struct _ReplyRule {
   uint32_t PieceGapMs = 20;      // ...this far apart
   uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
 
-  bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr) const;
+  bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
+               std::optional<uint32_t> requestValue = std::nullopt) const;
 };
 
 // The daemon's command catalogue: rules in the order they were added; the
@@ -42,7 +46,9 @@ class CReplyTable {
 
   void Add(_ReplyRule rule);
   // The answering rule, counted as used; null when none matches.
-  const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr);
+  // `requestValue` is the request's parameter when it carries exactly 4 bytes.
+  const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
+                         std::optional<uint32_t> requestValue = std::nullopt);
   size_t size() const { return m_Rules.size(); }
 
   uint32_t m_nDefaultStatus = kNotAvailableStatus;

@@ -9,8 +9,8 @@
 #include "app/diag_report.h"
 #include "mgmt/hxmd_client.h"
 #include "support/hxmd_runner.h"
-#include "support/log_fixtures.h"
-#include "support/sdr_fixtures.h"
+#include "hxmd/event_log_encoder.h"
+#include "hxmd/sdr_encoder.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -185,7 +185,7 @@ TEST_F(ControllerSections, ShortLogReplyGivesNoEntries) {
 }
 
 TEST_F(ControllerSections, SdrRecordsDecodeWithNormalizedThresholds) {
-  SdrSensorFixture temp;
+  _SdrSensorFields temp;
   temp.recordId = 1;
   temp.readableMask = 0x1B;
   temp.upperCritical = 85;
@@ -193,7 +193,7 @@ TEST_F(ControllerSections, SdrRecordsDecodeWithNormalizedThresholds) {
   temp.lowerCritical = 5;
   temp.lowerNonCritical = 10;
   temp.name = "CPU1 Temp";
-  SdrSensorFixture volts;
+  _SdrSensorFields volts;
   volts.recordId = 2;
   volts.baseUnit = 4;
   volts.sensorType = 2;
@@ -202,7 +202,7 @@ TEST_F(ControllerSections, SdrRecordsDecodeWithNormalizedThresholds) {
   volts.readableMask = 0x10;
   volts.upperCritical = 150;
   volts.name = "12V";
-  SdrSensorFixture compact;
+  _SdrSensorFields compact;
   compact.recordId = 3;
   compact.name = "Fan Status";
   StartDaemon("<SensorDataRecords><Record Id=\"1\">" + Hex(BuildFullSdr(temp)) + "</Record><Record Id=\"2\">" +

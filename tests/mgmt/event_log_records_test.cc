@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/log_fixtures.h"
+#include "hxmd/event_log_encoder.h"
 
 namespace {
 

@@ -16,7 +16,9 @@ class ScopedCurrentDir {
     EXPECT_EQ(chdir(dir.c_str()), 0);
   }
   ~ScopedCurrentDir() {
-    if (!m_old.empty()) EXPECT_EQ(chdir(m_old.c_str()), 0);
+    if (!m_old.empty()) {
+      EXPECT_EQ(chdir(m_old.c_str()), 0);
+    }
   }
 
  private:

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/sdr_fixtures.h"
+#include "hxmd/sdr_encoder.h"
 
 namespace {
 
@@ -12,13 +12,13 @@ CSdrData Record(const std::vector<uint8_t>& bytes) {
   return record;
 }
 
-std::string Normalized(const SdrSensorFixture& f, uint8_t raw) {
+std::string Normalized(const _SdrSensorFields& f, uint8_t raw) {
   std::string text;
   return GetNormalizedSdrStringValue(text, Record(BuildFullSdr(f)), raw);
 }
 
-SdrSensorFixture Volts(int m, int resultExponent) {
-  SdrSensorFixture f;
+_SdrSensorFields Volts(int m, int resultExponent) {
+  _SdrSensorFields f;
   f.baseUnit = 4;
   f.m = m;
   f.resultExponent = resultExponent;
@@ -26,7 +26,7 @@ SdrSensorFixture Volts(int m, int resultExponent) {
 }
 
 TEST(SdrNormalization, IntegerUnitsRoundToWholeNumbers) {
-  SdrSensorFixture f;  // degree C, M = 1
+  _SdrSensorFields f;  // degree C, M = 1
   EXPECT_EQ(Normalized(f, 85), "85");
   f.baseUnit = 18;  // RPM, 0.5 up
   f.m = 1;
@@ -39,7 +39,7 @@ TEST(SdrNormalization, AppliesFactorsAndExponentsWithSign) {
   EXPECT_EQ(Normalized(Volts(2, -2), 150), "3.00");
   // M is a 10-bit two's-complement number: -2 spans both bytes.
   EXPECT_EQ(Normalized(Volts(-2, 0), 10), "-20.00");
-  SdrSensorFixture f = Volts(1, 0);
+  _SdrSensorFields f = Volts(1, 0);
   f.b = -300;
   f.bExponent = 1;
   EXPECT_EQ(Normalized(f, 0), "-3000.00");
@@ -50,7 +50,7 @@ TEST(SdrNormalization, AppliesFactorsAndExponentsWithSign) {
 }
 
 TEST(SdrNormalization, LinearizationsGiveErrorValueInsteadOfNanOrInfinity) {
-  SdrSensorFixture f = Volts(1, 0);
+  _SdrSensorFields f = Volts(1, 0);
   f.linearization = 1;  // ln of 0
   EXPECT_EQ(Normalized(f, 0), "4294967295.00");
   f.linearization = 2;
@@ -76,10 +76,10 @@ TEST(SdrNormalization, LinearizationsGiveErrorValueInsteadOfNanOrInfinity) {
   EXPECT_EQ(Normalized(f, 7), "4294967295.00");
 
   // Square root of a negative reading and e^y overflowing.
-  SdrSensorFixture negative = Volts(-1, 0);
+  _SdrSensorFields negative = Volts(-1, 0);
   negative.linearization = 10;
   EXPECT_EQ(Normalized(negative, 4), "4294967295.00");
-  SdrSensorFixture huge = Volts(511, 7);
+  _SdrSensorFields huge = Volts(511, 7);
   huge.linearization = 4;
   huge.baseUnit = 6;  // Watts: the error value wraps to -1
   EXPECT_EQ(Normalized(huge, 255), "-1");
@@ -88,7 +88,7 @@ TEST(SdrNormalization, LinearizationsGiveErrorValueInsteadOfNanOrInfinity) {
 }
 
 TEST(SdrNormalization, CompactAndForeignRecordsHaveNoFactors) {
-  SdrSensorFixture f;
+  _SdrSensorFields f;
   f.m = 5;
   std::string text;
   EXPECT_EQ(GetNormalizedSdrStringValue(text, Record(BuildCompactSdr(f)), 85), "0");
@@ -99,7 +99,7 @@ TEST(SdrNormalization, CompactAndForeignRecordsHaveNoFactors) {
 }
 
 TEST(SdrThresholds, PresentOnlyForReadableThresholdSensorsWithMaskBits) {
-  SdrSensorFixture f;
+  _SdrSensorFields f;
   f.readableMask = 0x12;
   EXPECT_TRUE(Record(BuildFullSdr(f)).HasThresholds());
   f.readableMask = 0x40;  // no threshold bit among the low six
@@ -115,7 +115,7 @@ TEST(SdrThresholds, PresentOnlyForReadableThresholdSensorsWithMaskBits) {
 }
 
 TEST(SdrThresholds, MissingThresholdByteOfTruncatedRecordReadsZero) {
-  SdrSensorFixture f;
+  _SdrSensorFields f;
   f.readableMask = 0x11;
   f.lowerNonCritical = 9;
   f.upperCritical = 90;
@@ -145,7 +145,7 @@ TEST(SdrFields, StubRecordAnswersZeroAndEmptyTexts) {
 }
 
 TEST(SdrFields, SensorRecordKeyEntityAndUnits) {
-  SdrSensorFixture f;
+  _SdrSensorFields f;
   f.recordId = 0x0207;
   f.ownerId = 0x21;
   f.ownerLun = 2;

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-// Field values of an IPMI sensor record (Full or Compact) for fixtures.
-struct SdrSensorFixture {
+// The fields of an IPMI sensor record (Full or Compact) that the daemon
+// encodes from a machine profile.
+struct _SdrSensorFields {
   uint16_t recordId = 1;
   uint8_t version = 0x51;
   uint8_t ownerId = 0x20;  // bit 0 set: software owner
@@ -31,8 +32,9 @@ struct SdrSensorFixture {
   std::string name = "Sensor";
 };
 
-std::vector<uint8_t> BuildFullSdr(const SdrSensorFixture& f);
-std::vector<uint8_t> BuildCompactSdr(const SdrSensorFixture& f);
+// Record bytes in the IPMI layout, ending with the 8-bit ID string.
+std::vector<uint8_t> BuildFullSdr(const _SdrSensorFields& f);
+std::vector<uint8_t> BuildCompactSdr(const _SdrSensorFields& f);
 // A Generic (0x10), FRU (0x11) or Management Controller (0x12) locator.
 std::vector<uint8_t> BuildLocatorSdr(uint8_t type, uint16_t recordId, uint8_t version, uint8_t entityId,
                                      uint8_t entityInstance, const std::string& name);

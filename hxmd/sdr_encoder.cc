@@ -1,10 +1,10 @@
-#include "support/sdr_fixtures.h"
+#include "hxmd/sdr_encoder.h"
 
 namespace {
 
 // Header and key bytes shared by Full and Compact records; the record
 // length byte (4) is filled in at the end.
-std::vector<uint8_t> SensorHeader(const SdrSensorFixture& f, uint8_t type, size_t size) {
+std::vector<uint8_t> SensorHeader(const _SdrSensorFields& f, uint8_t type, size_t size) {
   std::vector<uint8_t> r(size, 0);
   r[0] = uint8_t(f.recordId);
   r[1] = uint8_t(f.recordId >> 8);
@@ -32,7 +32,7 @@ void AppendIdString(std::vector<uint8_t>& r, const std::string& name) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildFullSdr(const SdrSensorFixture& f) {
+std::vector<uint8_t> BuildFullSdr(const _SdrSensorFields& f) {
   std::vector<uint8_t> r = SensorHeader(f, 0x01, 47);
   r[23] = f.linearization;
   r[24] = uint8_t(f.m);
@@ -48,7 +48,7 @@ std::vector<uint8_t> BuildFullSdr(const SdrSensorFixture& f) {
   return r;
 }
 
-std::vector<uint8_t> BuildCompactSdr(const SdrSensorFixture& f) {
+std::vector<uint8_t> BuildCompactSdr(const _SdrSensorFields& f) {
   std::vector<uint8_t> r = SensorHeader(f, 0x02, 31);
   AppendIdString(r, f.name);
   return r;

@@ -1,4 +1,4 @@
-#include "support/log_fixtures.h"
+#include "hxmd/event_log_encoder.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ void Append(std::vector<uint8_t>& log, std::vector<uint8_t>& record, const std::
 
 }  // namespace
 
-void AppendSelRecord(std::vector<uint8_t>& log, const LogRecordFixture& r, std::optional<uint32_t> length) {
+void AppendSelRecord(std::vector<uint8_t>& log, const _LogRecordFields& r, std::optional<uint32_t> length) {
   std::vector<uint8_t> record(16, 0);
   Put(record, 0, length.value_or(16 + r.text.size() + 1), 2);
   record[3] = r.severity;
@@ -24,7 +24,7 @@ void AppendSelRecord(std::vector<uint8_t>& log, const LogRecordFixture& r, std::
   Append(log, record, r.text);
 }
 
-void AppendIelRecord(std::vector<uint8_t>& log, const LogRecordFixture& r, std::optional<uint32_t> length) {
+void AppendIelRecord(std::vector<uint8_t>& log, const _LogRecordFields& r, std::optional<uint32_t> length) {
   std::vector<uint8_t> record(40, 0);
   Put(record, 0, length.value_or(40 + r.text.size() + 1), 4);
   record[5] = r.severity;
