@@ -9,7 +9,6 @@
 #include "app/diag_report.h"
 #include "mgmt/hxmd_client.h"
 #include "support/hxmd_runner.h"
-#include "hxmd/event_log_encoder.h"
 #include "hxmd/sdr_encoder.h"
 #include "support/test_paths.h"
 
@@ -132,15 +131,14 @@ TEST_F(ControllerSections, PowerSupplyLoadIsReadEvenWithoutStatus) {
 }
 
 TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
-  std::vector<uint8_t> log;
-  AppendSelRecord(log, {1, 0x1234, 1700000000, 11, "Fan 1 slow"});
-  AppendSelRecord(log, {2, 0x0002, 0, 12, "PSU 2 lost"});
-  AppendSelRecord(log, {3, 0x0003, 1700000060, 13, "CPU 1 hot"});
-  AppendSelRecord(log, {7, 0x0004, 1700000120, 14, "odd"});
-  StartDaemon("<Reply OpCode=\"0x0B10\" Hex=\"" + Hex(log) + "\"/>" +
-              R"(<Reply OpCode="0x0B19" Uses="1" Hex="00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13"/>
-                 <Reply OpCode="0x0B19" Uses="1" Status="10"/>
-                 <Reply OpCode="0x0B19" Hex="AA"/>)");
+  StartDaemon(R"(
+    <SystemEventLog>
+      <Record Severity="1" Code="0x1234" Time="2023-11-14 22:13:20" Text="Fan 1 slow"
+              Raw="00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13"/>
+      <Record Severity="2" Code="2" Time="0" Text="PSU 2 lost"/>
+      <Record Severity="3" Code="3" Time="1700000060" Text="CPU 1 hot" Raw="AA"/>
+      <Record Severity="7" Code="4" Time="1700000120" Text="odd" Raw="AA"/>
+    </SystemEventLog>)");
   std::string doc = Scan(&CDiagReport::ScanSel);
   EXPECT_EQ(Count(doc, "<Entry>"), 4);
   EXPECT_THAT(doc, HasSubstr("<Entry>\n<Date>2023/11/14 22:13:20</Date>\n<Severity>MINOR</Severity>\n"
@@ -148,7 +146,7 @@ TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
                              "<HexDump Lines=\"2\" BytesPerLine=\"16\">"));
   EXPECT_THAT(doc, HasSubstr("<Hex>10 11 12 13                                    </Hex>"));
   EXPECT_THAT(doc, Not(HasSubstr("<ASCII>")));
-  // The second record's raw data were refused: no Data child.
+  // The second record has no raw data: no Data child.
   EXPECT_THAT(doc, HasSubstr("<Date> &lt;no date/no time&gt; </Date>\n<Severity>MAJOR</Severity>\n"
                              "<ErrorCode>000002</ErrorCode>\n<Message>PSU 2 lost</Message>\n</Entry>"));
   EXPECT_THAT(doc, HasSubstr("<Severity/>\n<ErrorCode>000004</ErrorCode>"));
@@ -159,14 +157,15 @@ TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
 }
 
 TEST_F(ControllerSections, EventLogWalksEndCleanlyOnBrokenRecords) {
-  std::vector<uint8_t> sel;
-  AppendSelRecord(sel, {0, 1, 1, 1, "kept"});
-  AppendSelRecord(sel, {3, 2, 1, 2, "length zero"}, 0);
-  std::vector<uint8_t> iel;
-  AppendIelRecord(iel, {1, 0xABCDEF, 1700000000, 0, "BMC warm reset"});
-  AppendIelRecord(iel, {2, 2, 1, 0, "runs past the reply"}, 4000);
-  StartDaemon("<Reply OpCode=\"0x0B10\" Hex=\"" + Hex(sel) + "\"/><Reply OpCode=\"0x0B31\" Hex=\"" + Hex(iel) +
-              "\"/><Reply OpCode=\"0x0B19\" Hex=\"01\"/>");
+  StartDaemon(R"(
+    <SystemEventLog>
+      <Record Severity="0" Code="1" Time="1" Text="kept"/>
+      <Record Severity="3" Code="2" Time="1" Text="length zero" Length="0"/>
+    </SystemEventLog>
+    <InternalEventLog>
+      <Record Severity="1" Code="0xABCDEF" Time="1700000000" Text="BMC warm reset"/>
+      <Record Severity="2" Code="2" Time="1" Text="runs past the reply" Length="4000"/>
+    </InternalEventLog>)");
   std::string selDoc = Scan(&CDiagReport::ScanSel);
   EXPECT_EQ(Count(selDoc, "<Entry>"), 1);
   std::string ielDoc = Scan(&CDiagReport::ScanIel);
@@ -193,23 +192,15 @@ TEST_F(ControllerSections, SdrRecordsDecodeWithNormalizedThresholds) {
   temp.lowerCritical = 5;
   temp.lowerNonCritical = 10;
   temp.name = "CPU1 Temp";
-  _SdrSensorFields volts;
-  volts.recordId = 2;
-  volts.baseUnit = 4;
-  volts.sensorType = 2;
-  volts.m = 2;
-  volts.resultExponent = -2;
-  volts.readableMask = 0x10;
-  volts.upperCritical = 150;
-  volts.name = "12V";
   _SdrSensorFields compact;
   compact.recordId = 3;
   compact.name = "Fan Status";
-  StartDaemon("<SensorDataRecords><Record Id=\"1\">" + Hex(BuildFullSdr(temp)) + "</Record><Record Id=\"2\">" +
-              Hex(BuildFullSdr(volts)) + "</Record><Record Id=\"3\">" + Hex(BuildCompactSdr(compact)) +
-              "</Record><Record Id=\"4\">01 00 51</Record><Record Id=\"5\">" +
-              Hex(BuildLocatorSdr(0x12, 5, 0x51, 0x2E, 1, "BMC")) + "</Record><Record Id=\"6\">01 02</Record></SensorDataRecords>" +
-              "<Reply OpCode=\"0xF044\" ObjectId=\"6\" Status=\"10\"/>");
+  StartDaemon("<SensorDataRecords><Record Id=\"1\">" + Hex(BuildFullSdr(temp)) + "</Record>" +
+              R"(<Record Id="2" Type="Full" Name="12V" SensorType="2" Unit="4" M="2" ResultExponent="-2"
+                         UpperCritical="150"/>)" +
+              "<Record Id=\"3\">" + Hex(BuildCompactSdr(compact)) + "</Record><Record Id=\"4\">01 00 51</Record>" +
+              "<Record Id=\"5\">" + Hex(BuildLocatorSdr(0x12, 5, 0x51, 0x2E, 1, "BMC")) + "</Record>" +
+              "<Record Id=\"6\">01 02</Record></SensorDataRecords><Reply OpCode=\"0xF044\" ObjectId=\"6\" Status=\"10\"/>");
   std::string doc = Scan(&CDiagReport::ScanSdr);
   EXPECT_THAT(doc, HasSubstr("<SDR RecordID=\"1\" RecordType=\"1\" RecordTypeName=\"Full SDR\" Version=\"1.5\" "
                              "Length=\"57\">"));
@@ -233,16 +224,19 @@ TEST_F(ControllerSections, SdrRecordsDecodeWithNormalizedThresholds) {
 
 TEST_F(ControllerSections, IdPromNamesFallBackAndFailedCountGivesOneInstance) {
   StartDaemon(R"(
-    <Reply OpCode="0xE209" U8="0"/>
-    <Reply OpCode="0x0C20" CabinetNr="0" Hex="05 07"/>
-    <Reply OpCode="0x0C02" OpCodeExt="7" Text="Mainboard"/>
-    <Reply OpCode="0x0C21" OpCodeExt="7" U8="2"/>
-    <Reply OpCode="0x0C04" OpCodeExt="7" Hex="01 02 03 00"/>
-    <Reply OpCode="0x0C10" OpCodeExt="7" ObjectId="0" Hex="41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 54"/>
-    <Reply OpCode="0x0C03" OpCodeExt="0x0003" Text="Serial Number"/>
-    <Reply OpCode="0x0C05" OpCodeExt="0x0003" Text="Board Serial"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0003" ObjectId="0" Text="SN1234"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0201" ObjectId="0" Text="D3401"/>)");
+    <Reply OpCode="0x0C21" OpCodeExt="5" Status="10"/>
+    <IdProms MainCabinet="0">
+      <Class Code="5"/>
+      <Class Code="7" Name="Mainboard">
+        <Field Id="0x0003" Name="Serial Number" FieldName="Board Serial"/>
+        <Field Id="0x0201"/>
+        <Instance Raw="41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 54">
+          <Value Id="0x0003">SN1234</Value>
+          <Value Id="0x0201">D3401</Value>
+        </Instance>
+        <Instance/>
+      </Class>
+    </IdProms>)");
   std::string doc = Scan(&CDiagReport::ScanIdProms);
   EXPECT_THAT(doc, HasSubstr("<Class Name=\"Class 5\" Code=\"5\" CabinetNr=\"0\">\n"
                              "<Instance ClassName=\"Class 5\" ClassCode=\"5\" Index=\"0\">\n<Data Size=\"0\"/>\n"
@@ -259,9 +253,7 @@ TEST_F(ControllerSections, IdPromNamesFallBackAndFailedCountGivesOneInstance) {
 }
 
 TEST_F(ControllerSections, BootStatusDescribesReasonsAndBehavior) {
-  StartDaemon(R"(<Reply OpCode="0x0115" U8="6"/>
-                 <Reply OpCode="0x0116" U8="9"/>
-                 <Reply OpCode="0xE001" OpCodeExt="0x0070" U8="3"/>)");
+  StartDaemon(R"(<BootStatus PowerOnReason="6" PowerOffReason="9" PowerFailBehavior="3"/>)");
   EXPECT_EQ(Scan(&CDiagReport::ScanBootStatus),
             "<BootStatus Schema=\"1\">\n<PowerOnReason AsString=\"\">6</PowerOnReason>\n"
             "<PowerOffReason AsString=\"Remoe Power Off\">9</PowerOffReason>\n"
@@ -269,28 +261,21 @@ TEST_F(ControllerSections, BootStatusDescribesReasonsAndBehavior) {
 }
 
 TEST_F(ControllerSections, FeaturesDocumentIsInsertedAndBrokenOneDoesNotStopTheScan) {
-  StartDaemon(R"(<Reply OpCode="0x0C40" Uses="1" Text="&lt;FeatureList&gt;&lt;Feature Name=&quot;Console&quot;/&gt;&lt;/FeatureList&gt;"/>
-                 <Reply OpCode="0x0C40" Text="&lt;FeatureList&gt;&lt;Feature"/>)");
-  EXPECT_THAT(Scan(&CDiagReport::ScanSystemFeatures),
-              HasSubstr("<Features Schema=\"1\">\n<FeatureList><Feature Name=\"Console\"/></FeatureList>"));
+  StartDaemon(R"(<Reply OpCode="0x0C40" Uses="1" Text="&lt;FeatureList&gt;&lt;Feature"/>
+                 <Features><FeatureList><Feature Name="Console"/></FeatureList></Features>)");
   CMarkup broken;
   EXPECT_EQ(m_Report.ScanSystemFeatures(broken), ACTION_STATE_NOTHING);
   EXPECT_THAT(broken.GetDoc(), HasSubstr("<Features Schema=\"1\">"));
+  EXPECT_THAT(Scan(&CDiagReport::ScanSystemFeatures),
+              HasSubstr("<Features Schema=\"1\">\n<FeatureList><Feature Name=\"Console\"/></FeatureList>"));
 }
 
 TEST_F(ControllerSections, ControllerNetworkSettingsOnlyForIxmc) {
   StartDaemon(R"(
-    <Reply OpCode="0x0C00" OpCodeExt="0x0508" ObjectId="0" Text="iXMC S4"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0506" ObjectId="0" Text="4.12"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1440" ObjectId="0" Hex="C0 A8 01 0A"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1441" ObjectId="0" Hex="FF FF FF 00"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1442" ObjectId="0" Hex="C0 A8 01 01"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1445" ObjectId="0" Hex="00 1A 2B 3C 4D 5E 6F"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1966" ObjectId="0" U8="1"/>
-    <Reply OpCode="0xE001" OpCodeExt="0x1965" ObjectId="0" U8="100"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0508" ObjectId="2" Text="Other BMC"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0506" ObjectId="2" Text="1.0"/>
-    <Reply OpCode="0xE001" ObjectId="2" Hex="01 02 03 04"/>)");
+    <ManagementController Index="0" Name="iXMC S4" Firmware="4.12" IPAddress="192.168.1.10"
+                          SubnetMask="255.255.255.0" Gateway="192.168.1.1" MACAddress="00-1A-2B-3C-4D-5E-6F"
+                          LANPort="1" NominalSpeed="100"/>
+    <ManagementController Index="2" Name="Other BMC" Firmware="1.0" IPAddress="10.0.0.2"/>)");
   std::string doc = Scan(&CDiagReport::ScanManagementControllers);
   EXPECT_THAT(doc, HasSubstr("<iXMC Name=\"iXMC S4\">\n<Firmware>4.12</Firmware>\n<IPAddress>192.168.1.10</IPAddress>\n"
                              "<IPSubnetMask>255.255.255.0</IPSubnetMask>\n<IPGateway>192.168.1.1</IPGateway>\n"
@@ -302,19 +287,17 @@ TEST_F(ControllerSections, ControllerNetworkSettingsOnlyForIxmc) {
 
 TEST_F(ControllerSections, StorageExtensionWithoutFanCountKeepsItsOtherSensors) {
   StartDaemon(R"(
-    <Reply OpCode="0x0220" Hex="01 00 02 00"/>
-    <Reply OpCode="0x0C00" OpCodeExt="0x0608" CabinetNr="1" Text="SX40 Shelf 1"/>
     <Reply OpCode="0x0300" CabinetNr="2" Status="10"/>
-    <Sensors CabinetNr="1">
+    <StorageExtension ID="1" Name="SX40 Shelf 1">
       <Fan Name="Shelf1 FAN" Status="1" Speed="3000"/>
       <Temperature Name="Shelf1 Ambient" Status="1" Current="27"/>
       <PowerSupply Name="Shelf1 PSU" Status="1" Load="80"/>
       <Voltage Name="Shelf1 12V" Status="1" Current="12.00"/>
-    </Sensors>
-    <Sensors CabinetNr="2">
+    </StorageExtension>
+    <StorageExtension ID="2">
       <Fan Name="Shelf2 FAN" Status="1" Speed="3100"/>
       <Temperature Name="Shelf2 Ambient" Status="1" Current="28"/>
-    </Sensors>)");
+    </StorageExtension>)");
   std::string doc = Scan(&CDiagReport::ScanStorageExtensions);
   EXPECT_THAT(doc, HasSubstr("<StorageExtension Schema=\"1\" ID=\"1\" Name=\"SX40 Shelf 1\">\n<Fans Schema=\"1\" "
                              "Count=\"1\">"));
