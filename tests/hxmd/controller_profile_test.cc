@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "hxmd/machine_profile.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+CMachineProfile MustLoad(const std::string& body) {
+  CMachineProfile profile;
+  std::string error;
+  EXPECT_TRUE(profile.LoadText("<HxmdProfile Name=\"t\">" + body + "</HxmdProfile>", error)) << error;
+  return profile;
+}
+
+std::string LoadError(const std::string& body) {
+  CMachineProfile profile;
+  std::string error;
+  EXPECT_FALSE(profile.LoadText("<HxmdProfile>" + body + "</HxmdProfile>", error));
+  EXPECT_EQ(profile.m_Replies.size(), 0u);
+  return error;
+}
+
+const _ReplyRule* Find(CMachineProfile& profile, uint32_t opCode, uint32_t opCodeExt = 0, uint32_t objectId = 0,
+                       uint32_t cabinetNr = 0xFFFFFFFF, std::optional<uint32_t> parameter = std::nullopt) {
+  return profile.m_Replies.Find(opCode, opCodeExt, objectId, cabinetNr, parameter);
+}
+
+TEST(ControllerProfile, SelRecordsArePackedAndRawDataFoundByHandle) {
+  CMachineProfile profile = MustLoad(R"(
+    <SystemEventLog>
+      <Record Severity="2" Code="0x1234" Time="1970-01-02 00:00:00" Text="A" Raw="01 02"/>
+      <Record Severity="1" Code="5" Time="60" Text="B" Handle="77" Raw="03"/>
+    </SystemEventLog>)");
+  const _ReplyRule* log = Find(profile, 0x0B10);
+  ASSERT_NE(log, nullptr);
+  ASSERT_EQ(log->Data.size(), 36u);
+  EXPECT_EQ((Bytes(log->Data.begin(), log->Data.begin() + 18)),
+            (Bytes{18, 0, 0, 2, 0x34, 0x12, 0, 0, 0x80, 0x51, 0x01, 0, 1, 0, 0, 0, 'A', 0}));
+  EXPECT_EQ(log->Data[18 + 12], 77);
+
+  // Handles pick the raw data; an unknown handle or none at all finds nothing.
+  EXPECT_EQ(Find(profile, 0x0B19, 0, 0, 0xFFFFFFFF, 1)->Data, (Bytes{1, 2}));
+  EXPECT_EQ(Find(profile, 0x0B19, 0, 0, 0xFFFFFFFF, 77)->Data, (Bytes{3}));
+  EXPECT_EQ(Find(profile, 0x0B19, 0, 0, 0xFFFFFFFF, 2), nullptr);
+  EXPECT_EQ(Find(profile, 0x0B19), nullptr);
+}
+
+TEST(ControllerProfile, IdPromClassesAreListedPerCabinet) {
+  CMachineProfile profile = MustLoad(R"(
+    <IdProms MainCabinet="0">
+      <Class Code="3" Name="Mainboard">
+        <Field Id="0x0301" Name="Maker"/>
+        <Instance Raw="AA BB"><Value Id="0x0301">HALVEX</Value></Instance>
+        <Instance/>
+      </Class>
+      <Class Code="20" CabinetNr="1"/>
+    </IdProms>)");
+  EXPECT_EQ(Find(profile, 0xE209)->Data, (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(Find(profile, 0x0C20, 0, 0, 0)->Data, (Bytes{3}));
+  EXPECT_EQ(Find(profile, 0x0C20, 0, 0, 1)->Data, (Bytes{20}));
+  EXPECT_EQ(Find(profile, 0x0C21, 3, 0, 0)->Data, (Bytes{2}));
+  EXPECT_EQ(Find(profile, 0x0C04, 3, 0, 0)->Data, (Bytes{0x01, 0x03}));
+  EXPECT_EQ(Find(profile, 0x0C10, 3, 0, 0)->Data, (Bytes{0xAA, 0xBB}));
+  EXPECT_TRUE(Find(profile, 0x0C10, 3, 1, 0)->Data.empty());
+  EXPECT_EQ(Find(profile, 0x0C00, 0x0301, 0, 0)->Data, (Bytes{'H', 'A', 'L', 'V', 'E', 'X'}));
+  EXPECT_EQ(Find(profile, 0x0C02, 20, 0, 1), nullptr);  // no name: the scanner falls back
+}
+
+TEST(ControllerProfile, ControllerAddressesAndStorageCabinets) {
+  CMachineProfile profile = MustLoad(R"(
+    <ManagementController Index="1" Name="iXMC" IPAddress="10.1.2.3" Gateway="fe80::1" MACAddress="00-19-99-4A-7C-E2"/>
+    <StorageExtension ID="2" Name="Shelf"><Fan Name="F" Status="1"/></StorageExtension>
+    <StorageExtension ID="5"/>)");
+  EXPECT_EQ(Find(profile, 0xE001, 0x1440, 1)->Data, (Bytes{10, 1, 2, 3}));
+  EXPECT_EQ(Find(profile, 0xE001, 0x1442, 1)->Data.size(), 16u);
+  EXPECT_EQ(Find(profile, 0xE001, 0x1445, 1)->Data, (Bytes{0x00, 0x19, 0x99, 0x4A, 0x7C, 0xE2}));
+  EXPECT_EQ(Find(profile, 0x0220)->Data, (Bytes{2, 0, 5, 0}));
+  EXPECT_EQ(Find(profile, 0x0300, 0, 0, 2)->Data, (Bytes{1}));
+  EXPECT_EQ(Find(profile, 0x0300, 0, 0, 5), nullptr);
+}
+
+TEST(ControllerProfile, SdrFromFieldsCarriesReadableThresholds) {
+  CMachineProfile profile = MustLoad(R"(
+    <SensorDataRecords>
+      <Record Id="9" Type="Full" Name="12V" Unit="4" M="-2" UpperCritical="190"/>
+    </SensorDataRecords>)");
+  const Bytes& record = Find(profile, 0xF044, 0, 9)->Data;
+  ASSERT_EQ(record.size(), 51u);
+  EXPECT_EQ(record[18], 0x10);
+  EXPECT_EQ(record[37], 190);
+  EXPECT_EQ(record[24], 0xFE);
+  EXPECT_EQ(record[25], 0xC0);
+}
+
+TEST(ControllerProfile, MalformedElementsNameTheirElement) {
+  EXPECT_NE(LoadError("<SystemEventLog><Record Time=\"yesterday\"/></SystemEventLog>").find("<Record>"),
+            std::string::npos);
+  EXPECT_NE(LoadError("<ManagementController IPAddress=\"10.1\"/>").find("IPAddress"), std::string::npos);
+  EXPECT_NE(LoadError("<IdProms><Class Code=\"1\"><Bogus/></Class></IdProms>").find("<Bogus>"), std::string::npos);
+  EXPECT_NE(LoadError("<SensorDataRecords><Record Id=\"1\" Type=\"Odd\"/></SensorDataRecords>").find("Odd"),
+            std::string::npos);
+}
+
+}  // namespace
