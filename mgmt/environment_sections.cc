@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "app/diag_report.h"
 #include "mgmt/controller_request.h"
 #include "mgmt/sensor_texts.h"

@@ -83,6 +83,8 @@ void AddEventLog(CDiagReport& report, CMarkup& xml, const EventLogKind& kind) {
   xml.AddAttrib("Schema", "1");
   if (!report.m_bHxmdAvailable) return;
 
+  // The message file stays open for the scan; the entries' texts come with
+  // the records themselves.
   CLogMsgDecoder messages(CLogMsgDecoder::MSG_FILE_ERRORS);
   CControllerRequest request(report.m_SwitchClient);
   if (!request.Accepts(_ControllerCommand(kind.logCmd).Timeout(kLogTimeoutSeconds))) return;
