@@ -534,7 +534,8 @@ void CMarkup::x_Edit(int index, int offset, int oldLength, std::string_view text
 // "<name .../>" becomes "<name ...>" content "</name>".
 void CMarkup::x_OpenEmpty(int index, std::string_view content) {
   const std::string name = x_GetTagName(index);
-  const std::string replacement = ">" + std::string(content) + "</" + name + ">";
+  std::string replacement = ">";
+  replacement.append(content).append("</").append(name).append(">");
   x_Edit(index, x_ContentStart(index) - 2, 2, replacement, false);
   MarkupElem& elem = m_aPos[index];
   elem.startTagLength -= 1;
