@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <regex>
+#include <cctype>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -19,8 +20,30 @@ using platform_test::EnvOverride;
 namespace fs = std::filesystem;
 
 constexpr const char* kRingFile = "var/log/hxagt/log.ZCSysScan_a";
-// Month, day and time; host; object name and thread id.
-const std::regex kPrefix(R"([A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]* ZCSysScan\[[0-9A-F]{8}\]: )");
+
+// Length of the entry prefix ("Dec  5 18:05:22 host ZCSysScan[0A1B2C3D]: ")
+// that starts text; 0 when text does not start with one.
+size_t PrefixLength(const std::string& text) {
+  // A upper-case, a lower-case, D digit or blank, d digit.
+  static const std::string kTime = "Aaa Dd dd:dd:dd ";
+  if (text.size() < kTime.size()) return 0;
+  for (size_t i = 0; i < kTime.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    bool ok = kTime[i] == 'A'   ? std::isupper(c)
+              : kTime[i] == 'a' ? std::islower(c)
+              : kTime[i] == 'D' ? (c == ' ' || std::isdigit(c))
+              : kTime[i] == 'd' ? std::isdigit(c)
+                                : c == static_cast<unsigned char>(kTime[i]);
+    if (!ok) return 0;
+  }
+  size_t name = text.find(' ', kTime.size());
+  if (name == std::string::npos || text.compare(name, 11, " ZCSysScan[") != 0) return 0;
+  size_t id = name + 11;
+  if (text.size() < id + 11 || text.compare(id + 8, 3, "]: ") != 0) return 0;
+  for (size_t i = id; i < id + 8; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(text[i])) || std::islower(static_cast<unsigned char>(text[i]))) return 0;
+  return id + 11;
+}
 
 int64_t RingBytesPerWeight() { return 256 * sysconf(_SC_PAGESIZE); }
 
@@ -70,10 +93,9 @@ TEST_F(TraceTest, RingStartsWithPrefixedHeaderAndFirstEntryOnBlockBoundary) {
   std::string ring = Ring();
   ASSERT_EQ(static_cast<int64_t>(ring.size()), RingBytesPerWeight());
 
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(ring, match, kPrefix));
-  EXPECT_EQ(match.position(), 0);
-  EXPECT_EQ(ring.compare(match.length(), 37, "Halvex Agent ZCSysScan Version=\"1.00-"), 0);
+  size_t prefix = PrefixLength(ring);
+  ASSERT_GT(prefix, 0u);
+  EXPECT_EQ(ring.compare(prefix, 37, "Halvex Agent ZCSysScan Version=\"1.00-"), 0);
   EXPECT_NE(ring.find("Wrap=\"0\"\n"), std::string::npos);
   EXPECT_NE(ring.find("]: HX_LOG_RINGBUF_WEIGHT=1\n"), std::string::npos);
   EXPECT_NE(ring.find("]: HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN=NotSet\n"), std::string::npos);
@@ -82,15 +104,15 @@ TEST_F(TraceTest, RingStartsWithPrefixedHeaderAndFirstEntryOnBlockBoundary) {
   EXPECT_NE(ring.find("]: Ring Buffer Path           : /var/log/hxagt/log.ZCSysScan_a\n"), std::string::npos);
 
   std::string entries = Entries(ring);
-  ASSERT_TRUE(std::regex_search(entries, match, kPrefix));
-  EXPECT_EQ(match.position(), 0);
-  EXPECT_EQ(entries.substr(match.length()), "### Start of initialization. ###\n");
+  prefix = PrefixLength(entries);
+  ASSERT_GT(prefix, 0u);
+  EXPECT_EQ(entries.substr(prefix), "### Start of initialization. ###\n");
 
   // Untouched space still holds the blank blocks written at creation.
   std::string lastBlock = ring.substr(ring.size() - 1024);
-  ASSERT_TRUE(std::regex_search(lastBlock, match, kPrefix));
-  EXPECT_EQ(match.position(), 0);
-  EXPECT_EQ(lastBlock.find_first_not_of('_', match.length()), 1023u);
+  prefix = PrefixLength(lastBlock);
+  ASSERT_GT(prefix, 0u);
+  EXPECT_EQ(lastBlock.find_first_not_of('_', prefix), 1023u);
   EXPECT_EQ(lastBlock.back(), '\n');
 }
 
@@ -142,10 +164,9 @@ TEST_F(TraceTest, FullRingRewritesHeaderWithWrapCountAndContinuesBehindIt) {
   std::string entries = Entries(ring);
   char newest[32];
   std::snprintf(newest, sizeof(newest), "]: entry %06d ", written);
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(entries, match, kPrefix));
-  EXPECT_EQ(match.position(), 0);
-  EXPECT_EQ(entries.find(newest), static_cast<size_t>(match.length()) - 3) << "the entry that wrapped comes first";
+  size_t prefix = PrefixLength(entries);
+  ASSERT_GT(prefix, 0u);
+  EXPECT_EQ(entries.find(newest), prefix - 3) << "the entry that wrapped comes first";
   EXPECT_NE(entries.find("]: entry after wrap\n"), std::string::npos);
   EXPECT_NE(ring.find("]: entry 000900 "), std::string::npos) << "older entries beyond the newest stay";
   EXPECT_EQ(ring.find("]: entry 000001 "), std::string::npos) << "the oldest entries are overwritten";
@@ -250,12 +271,18 @@ TEST_F(TraceTest, ConcurrentWritersNeverInterleaveEntries) {
       for (int i = 0; i < kEntries; ++i) trace.Print(1, "\nthread %d entry %03d %s", t, i, std::string(64, 'a' + t).c_str());
     });
   for (std::thread& thread : threads) thread.join();
-  std::string entries = Entries(Ring());
-  const std::regex line(R"(\]: thread ([0-9]) entry [0-9]{3} ([a-z])\2{63}\n)");
+  std::istringstream entries(Entries(Ring()));
+  std::string line;
   int intact = 0;
-  for (auto it = std::sregex_iterator(entries.begin(), entries.end(), line); it != std::sregex_iterator(); ++it)
-    ++intact;
-  EXPECT_EQ(intact, kThreads * kEntries);
+  while (std::getline(entries, line)) {
+    size_t prefix = PrefixLength(line);
+    int thread = -1, entry = -1;
+    char filler[80] = {};
+    if (prefix > 0 && std::sscanf(line.c_str() + prefix, "thread %d entry %d %79s", &thread, &entry, filler) == 3 &&
+        std::string(filler) == std::string(64, static_cast<char>('a' + thread)))
+      ++intact;
+  }
+  EXPECT_EQ(intact, kThreads * kEntries) << "every entry of every thread is whole";
 }
 
 TEST(TraceHostNameTest, NodeNameIsCutAtFirstDotAndLongNamesMarked) {
