@@ -60,13 +60,8 @@ TEST_F(ProfileFileTest, EmptyValueMissingKeyAndMissingFileGiveTheDefault) {
   EXPECT_STREQ(buffer, "def");
 }
 
-TEST_F(ProfileFileTest, SectionNameMustMatchExactly) {
-  Write("[ S ]\nk=blanks\n[s]\nk=lower\n[S]\nk=exact\n");
-  EXPECT_EQ(Value("S", "k"), "exact");
-}
-
-TEST_F(ProfileFileTest, FirstKeyAndFirstSectionWin) {
-  Write("[S]\nk=first\nk=second\n[T]\nk=t\n[S]\nk=third\nonly=later\n");
+TEST_F(ProfileFileTest, ExactSectionFirstKeyAndFirstSectionWin) {
+  Write("[ S ]\nk=blanks\n[s]\nk=lower\n[S]\nk=first\nk=second\n[T]\nk=t\n[S]\nk=third\nonly=later\n");
   EXPECT_EQ(Value("S", "k"), "first");
   EXPECT_EQ(Value("S", "only"), "dflt");
   EXPECT_EQ(Value("T", "k"), "t");
