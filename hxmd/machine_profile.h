@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "hxmd/reply_table.h"
-#include "xml/markup.h"
 
 // An unsolicited event the daemon pushes to every registered event channel,
 // `DelayMs` after the channel registered.
@@ -30,7 +29,3 @@ class CMachineProfile {
   CReplyTable m_Replies;
   std::vector<_ScriptedEvent> m_Events;
 };
-
-// The replies of one <Sensors>-style element's sensor children (<Voltage>,
-// <Fan>, <Temperature>, <PowerSupply>) for one cabinet (none: any).
-void ParseSensors(CMarkup& xml, CReplyTable& table, std::optional<uint32_t> cabinetNr);

@@ -133,11 +133,10 @@ TEST_F(ControllerSections, PowerSupplyLoadIsReadEvenWithoutStatus) {
 TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
   StartDaemon(R"(
     <SystemEventLog>
-      <Record Severity="1" Code="0x1234" Time="2023-11-14 22:13:20" Text="Fan 1 slow"
-              Raw="00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13"/>
-      <Record Severity="2" Code="2" Time="0" Text="PSU 2 lost"/>
-      <Record Severity="3" Code="3" Time="1700000060" Text="CPU 1 hot" Raw="AA"/>
-      <Record Severity="7" Code="4" Time="1700000120" Text="odd" Raw="AA"/>
+      <Record Severity="1" ErrorCode="0x1234" Time="2023-11-14 22:13:20" Message="Fan 1 slow">00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13</Record>
+      <Record Severity="2" ErrorCode="2" Time="0" Message="PSU 2 lost"/>
+      <Record Severity="3" ErrorCode="3" Time="1700000060" Message="CPU 1 hot">AA</Record>
+      <Record Severity="7" ErrorCode="4" Time="1700000120" Message="odd">AA</Record>
     </SystemEventLog>)");
   std::string doc = Scan(&CDiagReport::ScanSel);
   EXPECT_EQ(Count(doc, "<Entry>"), 4);
@@ -159,12 +158,12 @@ TEST_F(ControllerSections, SelWalkCountsSeveritiesAndDumpsRawRecords) {
 TEST_F(ControllerSections, EventLogWalksEndCleanlyOnBrokenRecords) {
   StartDaemon(R"(
     <SystemEventLog>
-      <Record Severity="0" Code="1" Time="1" Text="kept"/>
-      <Record Severity="3" Code="2" Time="1" Text="length zero" Length="0"/>
+      <Record Severity="0" ErrorCode="1" Time="1" Message="kept"/>
+      <Record Severity="3" ErrorCode="2" Time="1" Message="length zero" Length="0"/>
     </SystemEventLog>
     <InternalEventLog>
-      <Record Severity="1" Code="0xABCDEF" Time="1700000000" Text="BMC warm reset"/>
-      <Record Severity="2" Code="2" Time="1" Text="runs past the reply" Length="4000"/>
+      <Record Severity="1" ErrorCode="0xABCDEF" Time="1700000000" Message="BMC warm reset"/>
+      <Record Severity="2" ErrorCode="2" Time="1" Message="runs past the reply" Length="4000"/>
     </InternalEventLog>)");
   std::string selDoc = Scan(&CDiagReport::ScanSel);
   EXPECT_EQ(Count(selDoc, "<Entry>"), 1);
@@ -288,6 +287,7 @@ TEST_F(ControllerSections, ControllerNetworkSettingsOnlyForIxmc) {
 TEST_F(ControllerSections, StorageExtensionWithoutFanCountKeepsItsOtherSensors) {
   StartDaemon(R"(
     <Reply OpCode="0x0300" CabinetNr="2" Status="10"/>
+    <StorageExtensions>
     <StorageExtension ID="1" Name="SX40 Shelf 1">
       <Fan Name="Shelf1 FAN" Status="1" Speed="3000"/>
       <Temperature Name="Shelf1 Ambient" Status="1" Current="27"/>
@@ -297,7 +297,8 @@ TEST_F(ControllerSections, StorageExtensionWithoutFanCountKeepsItsOtherSensors) 
     <StorageExtension ID="2">
       <Fan Name="Shelf2 FAN" Status="1" Speed="3100"/>
       <Temperature Name="Shelf2 Ambient" Status="1" Current="28"/>
-    </StorageExtension>)");
+    </StorageExtension>
+    </StorageExtensions>)");
   std::string doc = Scan(&CDiagReport::ScanStorageExtensions);
   EXPECT_THAT(doc, HasSubstr("<StorageExtension Schema=\"1\" ID=\"1\" Name=\"SX40 Shelf 1\">\n<Fans Schema=\"1\" "
                              "Count=\"1\">"));

@@ -1,10 +1,16 @@
-#include "hxmd/profile_values.h"
+#include "hxmd/profile_reader.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
+#include "xml/markup.h"
+
+namespace hxmd_profile {
+
 namespace {
+
+std::string Where(const CMarkup& xml) { return "<" + xml.GetTagName() + ">"; }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -19,20 +25,37 @@ struct DataKind {
 };
 constexpr DataKind kDataKinds[] = {{"Text", 0}, {"Hex", -1}, {"U8", 1}, {"U16", 2}, {"U32", 4}, {"U64", 8}};
 
-std::string Where(const CMarkup& xml) { return "<" + xml.GetTagName() + ">"; }
+void AppendData(const CMarkup& xml, std::vector<uint8_t>& data, const DataKind& kind, const std::string& value,
+                bool withNul) {
+  if (kind.width == 0) {
+    data.insert(data.end(), value.begin(), value.end());
+    if (withNul) data.push_back(0);
+  } else if (kind.width < 0) {
+    AppendHex(xml, data, value);
+  } else {
+    int64_t number;
+    if (!ParseInteger(value, number)) Fail(xml, std::string(kind.name) + " is not a number: \"" + value + "\"");
+    AppendLittleEndian(data, number, kind.width);
+  }
+}
 
 }  // namespace
 
-[[noreturn]] void Fail(const CMarkup& xml, const std::string& what) { throw ProfileError(Where(xml) + ": " + what); }
+void Fail(const CMarkup& xml, const std::string& what) { throw ProfileError(Where(xml) + ": " + what); }
 
+// Decimal or 0x-hex; a leading minus gives the two's complement.
 bool ParseInteger(const std::string& text, int64_t& value) {
   if (text.empty()) return false;
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
   bool negative = *begin == '-';
-  uint64_t magnitude = std::strtoull(begin + (negative ? 1 : 0), &end, 0);
-  if (errno != 0 || *end != '\0' || end == begin + (negative ? 1 : 0)) return false;
+  const char* digits = begin + (negative ? 1 : 0);
+  // Decimal unless marked hex: a leading 0 is no octal marker here.
+  int base = (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) ? 16 : 10;
+  if (*digits == '-' || *digits == '+' || *digits == ' ') return false;
+  uint64_t magnitude = std::strtoull(digits, &end, base);
+  if (errno != 0 || *end != '\0' || end == digits) return false;
   value = negative ? -int64_t(magnitude) : int64_t(magnitude);
   return true;
 }
@@ -45,12 +68,14 @@ int64_t Number(const CMarkup& xml, const char* name, int64_t fallback) {
   return value;
 }
 
+// A field of the command key: absent or "*" matches anything.
 std::optional<uint32_t> Key(const CMarkup& xml, const char* name) {
   std::string text = xml.GetAttrib(name);
   if (text.empty() || text == "*") return std::nullopt;
   return uint32_t(Number(xml, name, 0));
 }
 
+// Sensor readings in hundredths may be written as "12.05" or "-0.05".
 int64_t Hundredths(const CMarkup& xml, const char* name) {
   std::string text = xml.GetAttrib(name);
   if (text.find('.') == std::string::npos) return Number(xml, name, 0);
@@ -80,25 +105,13 @@ void AppendHex(const CMarkup& xml, std::vector<uint8_t>& data, const std::string
   if (high >= 0) Fail(xml, "odd number of hex digits");
 }
 
-static void AppendData(const CMarkup& xml, std::vector<uint8_t>& data, const DataKind& kind, const std::string& value,
-                bool withNul) {
-  if (kind.width == 0) {
-    data.insert(data.end(), value.begin(), value.end());
-    if (withNul) data.push_back(0);
-  } else if (kind.width < 0) {
-    AppendHex(xml, data, value);
-  } else {
-    int64_t number;
-    if (!ParseInteger(value, number)) Fail(xml, std::string(kind.name) + " is not a number: \"" + value + "\"");
-    AppendLittleEndian(data, number, kind.width);
-  }
-}
-
 bool Flag(const CMarkup& xml, const char* name) {
   std::string text = xml.GetAttrib(name);
   return text == "true" || text == "1" || text == "yes";
 }
 
+// Reply data: one inline attribute (Text="..", Hex="..", U16="..") or child
+// elements concatenated in order.
 std::vector<uint8_t> ParseData(CMarkup& xml) {
   std::vector<uint8_t> data;
   for (const DataKind& kind : kDataKinds) {
@@ -125,13 +138,5 @@ std::vector<uint8_t> ParseData(CMarkup& xml) {
   return data;
 }
 
-_ReplyRule MakeReplyRule(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, std::optional<uint32_t> cabinetNr,
-                         std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.CabinetNr = cabinetNr;
-  rule.Data = std::move(data);
-  return rule;
-}
+
+}  // namespace hxmd_profile

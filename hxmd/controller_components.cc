@@ -1,24 +1,20 @@
-#include "hxmd/controller_profile.h"
+#include "hxmd/controller_components.h"
 
 #include <arpa/inet.h>
 
-#include <cstdio>
-#include <ctime>
 #include <map>
 
-#include "hxmd/event_log_encoder.h"
-#include "hxmd/machine_profile.h"
-#include "hxmd/profile_values.h"
+#include "hxmd/profile_components.h"
+#include "hxmd/profile_reader.h"
+#include "hxmd/sdr_encoder.h"
+#include "xml/markup.h"
+
+namespace hxmd_profile {
 
 namespace {
 
-constexpr uint32_t kAllCabinets = 0xFFFFFFFF;
-
 // Command codes the scanner sends for these elements.
 enum : uint32_t {
-  kSelCmd = 0x0B10,
-  kSelRawCmd = 0x0B19,
-  kIelCmd = 0x0B31,
   kPowerOnReasonCmd = 0x0115,
   kPowerOffReasonCmd = 0x0116,
   kConfigCmd = 0xE001,
@@ -49,9 +45,6 @@ enum : uint32_t {
   kCabinetNameValue = 0x0608,
 };
 
-constexpr const char* kElements[] = {"SystemEventLog", "InternalEventLog", "IdProms",         "BootStatus",
-                                     "Features",       "ManagementController", "StorageExtension"};
-
 std::vector<uint8_t> TextBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> ValueBytes(int64_t value, int width) {
@@ -62,8 +55,12 @@ std::vector<uint8_t> ValueBytes(int64_t value, int width) {
 
 void AddRule(CReplyTable& table, uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
              std::optional<uint32_t> cabinetNr, std::vector<uint8_t> data) {
-  _ReplyRule rule = MakeReplyRule(opCode, opCodeExt, 0, cabinetNr, std::move(data));
+  _ReplyRule rule;
+  rule.OpCode = opCode;
+  rule.OpCodeExt = opCodeExt;
   rule.ObjectId = objectId;
+  rule.CabinetNr = cabinetNr;
+  rule.Data = std::move(data);
   table.Add(std::move(rule));
 }
 
@@ -81,73 +78,6 @@ void AddByteRule(CReplyTable& table, const CMarkup& xml, const char* attribute, 
     AddRule(table, opCode, opCodeExt, objectId, std::nullopt, ValueBytes(Number(xml, attribute, 0), 1));
 }
 
-// Seconds since 1970 (UTC), given as a number or as "YYYY-MM-DD hh:mm:ss".
-int64_t TimeStamp(const CMarkup& xml) {
-  std::string text = xml.GetAttrib("Time");
-  if (text.find('-', 1) == std::string::npos) return Number(xml, "Time", 0);
-  std::tm broken{};
-  if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &broken.tm_year, &broken.tm_mon, &broken.tm_mday,
-                  &broken.tm_hour, &broken.tm_min, &broken.tm_sec) != 6)
-    Fail(xml, "Time is neither seconds nor \"YYYY-MM-DD hh:mm:ss\"");
-  broken.tm_year -= 1900;
-  broken.tm_mon -= 1;
-  return int64_t(timegm(&broken));
-}
-
-std::optional<uint32_t> LengthOverride(const CMarkup& xml) {
-  if (xml.GetAttrib("Length").empty()) return std::nullopt;
-  return uint32_t(Number(xml, "Length", 0));
-}
-
-// <SystemEventLog> / <InternalEventLog>: one <Record Severity Code Time Text>
-// each, packed into the one log reply. SEL records may carry Raw bytes,
-// fetched by the record's Handle (default: its position, from 1). Length
-// overrides the record's length field, for broken logs.
-void ParseEventLog(CMarkup& xml, CReplyTable& table, bool system) {
-  std::vector<uint8_t> log;
-  std::vector<_ReplyRule> rawRecords;
-  xml.IntoElem();
-  for (uint32_t position = 1; xml.FindElem("Record"); ++position) {
-    _LogRecordFields record;
-    record.severity = uint8_t(Number(xml, "Severity", 0));
-    record.code = uint32_t(Number(xml, "Code", 0));
-    record.time = TimeStamp(xml);
-    record.dataHandle = uint32_t(Number(xml, "Handle", position));
-    record.text = xml.GetAttrib("Text");
-    if (!system) {
-      AppendIelRecord(log, record, LengthOverride(xml));
-      continue;
-    }
-    AppendSelRecord(log, record, LengthOverride(xml));
-    if (xml.GetAttrib("Raw").empty()) continue;
-    std::vector<uint8_t> raw;
-    AppendHex(xml, raw, xml.GetAttrib("Raw"));
-    _ReplyRule rule = MakeReplyRule(kSelRawCmd, 0, 0, std::nullopt, std::move(raw));
-    rule.RequestValue = record.dataHandle;
-    rawRecords.push_back(std::move(rule));
-  }
-  xml.OutOfElem();
-  AddRule(table, system ? kSelCmd : kIelCmd, 0, std::nullopt, std::nullopt, std::move(log));
-  for (_ReplyRule& rule : rawRecords) table.Add(std::move(rule));
-}
-
-// <BootStatus PowerOnReason PowerOffReason PowerFailBehavior/>
-void ParseBootStatus(CMarkup& xml, CReplyTable& table) {
-  AddByteRule(table, xml, "PowerOnReason", kPowerOnReasonCmd, 0, std::nullopt);
-  AddByteRule(table, xml, "PowerOffReason", kPowerOffReasonCmd, 0, std::nullopt);
-  AddByteRule(table, xml, "PowerFailBehavior", kConfigCmd, kPowerFailBehaviorItem, std::nullopt);
-}
-
-// <Features>: the controller's feature document, given as child elements
-// or verbatim in a Text attribute (which may be anything, even broken XML).
-void ParseFeatures(CMarkup& xml, CReplyTable& table) {
-  std::string text = xml.GetAttrib("Text");
-  xml.IntoElem();
-  while (xml.FindElem()) text += xml.GetSubDoc();
-  xml.OutOfElem();
-  AddRule(table, kFeaturesCmd, 0, std::nullopt, std::nullopt, TextBytes(text));
-}
-
 std::vector<uint8_t> AddressBytes(const CMarkup& xml, const char* attribute) {
   std::string text = xml.GetAttrib(attribute);
   uint8_t bytes[16];
@@ -156,9 +86,24 @@ std::vector<uint8_t> AddressBytes(const CMarkup& xml, const char* attribute) {
   Fail(xml, std::string(attribute) + " is no IP address: \"" + text + "\"");
 }
 
-// <ManagementController Index Name Firmware IPAddress SubnetMask Gateway
-// MACAddress LANPort NominalSpeed/>
-void ParseManagementController(CMarkup& xml, CReplyTable& table) {
+}  // namespace
+
+void AddBootStatus(CMarkup& xml, CReplyTable& table) {
+  AddByteRule(table, xml, "PowerOnReason", kPowerOnReasonCmd, 0, std::nullopt);
+  AddByteRule(table, xml, "PowerOffReason", kPowerOffReasonCmd, 0, std::nullopt);
+  AddByteRule(table, xml, "PowerFailBehavior", kConfigCmd, kPowerFailBehaviorItem, std::nullopt);
+}
+
+void AddFeatures(CMarkup& xml, CReplyTable& table) {
+  std::string text = xml.GetAttrib("Text");
+  xml.IntoElem();
+  while (xml.FindElem()) text += xml.GetSubDoc();
+  xml.OutOfElem();
+  AddRule(table, kFeaturesCmd, 0, std::nullopt, std::nullopt, TextBytes(text));
+}
+
+
+void AddManagementController(CMarkup& xml, CReplyTable& table) {
   uint32_t index = uint32_t(Number(xml, "Index", 0));
   AddTextRule(table, xml, "Name", kValueCmd, kControllerNameValue, index, std::nullopt);
   AddTextRule(table, xml, "Firmware", kValueCmd, kFirmwareValue, index, std::nullopt);
@@ -183,14 +128,14 @@ void ParseManagementController(CMarkup& xml, CReplyTable& table) {
   AddByteRule(table, xml, "NominalSpeed", kConfigCmd, kNominalSpeedItem, index);
 }
 
-// <IdProms MainCabinet CabinetNr> with <Class Code Name CabinetNr>, each
-// with <Field Id Name FieldName/> definitions and <Instance Raw> children
-// holding <Value Id>text</Value>.
+namespace {
+
+// Collects the class list of each cabinet while the classes are read.
 class CIdPromBuilder {
  public:
   explicit CIdPromBuilder(CReplyTable& table) : m_Table(table) {}
 
-  void Parse(CMarkup& xml) {
+  void Add(CMarkup& xml) {
     if (!xml.GetAttrib("MainCabinet").empty())
       AddRule(m_Table, kMainCabinetCmd, 0, std::nullopt, std::nullopt, ValueBytes(Number(xml, "MainCabinet", 0), 4));
     uint32_t cabinet = uint32_t(Number(xml, "CabinetNr", 0));
@@ -200,7 +145,7 @@ class CIdPromBuilder {
   }
 
   // The class list of every cabinet that has classes.
-  void Finish() {
+  void AddClassLists() {
     for (auto& [cabinet, codes] : m_ClassesByCabinet)
       AddRule(m_Table, kClassListCmd, 0, std::nullopt, cabinet, std::move(codes));
   }
@@ -244,36 +189,67 @@ class CIdPromBuilder {
   std::map<uint32_t, std::vector<uint8_t>> m_ClassesByCabinet;
 };
 
-// <StorageExtension ID Name> with the cabinet's sensors as children.
-void ParseStorageExtension(CMarkup& xml, CReplyTable& table, std::vector<uint8_t>& cabinets) {
-  uint32_t cabinet = uint32_t(Number(xml, "ID", 0)) & 0xFFFF;
-  AppendLittleEndian(cabinets, cabinet, 2);
-  AddTextRule(table, xml, "Name", kValueCmd, kCabinetNameValue, std::nullopt, cabinet);
-  ParseSensors(xml, table, cabinet);
-}
-
 }  // namespace
 
-bool IsControllerElement(const std::string& tag) {
-  for (const char* element : kElements)
-    if (tag == element) return true;
-  return false;
+void AddIdProms(CMarkup& xml, CReplyTable& table) {
+  CIdPromBuilder builder(table);
+  builder.Add(xml);
+  builder.AddClassLists();
 }
 
-void ParseControllerElements(CMarkup& xml, CReplyTable& table) {
-  CIdPromBuilder idProms(table);
+void AddStorageExtensions(CMarkup& xml, CReplyTable& table) {
   std::vector<uint8_t> cabinets;
-  xml.ResetMainPos();
-  while (xml.FindElem()) {
-    std::string tag = xml.GetTagName();
-    if (tag == "SystemEventLog") ParseEventLog(xml, table, true);
-    else if (tag == "InternalEventLog") ParseEventLog(xml, table, false);
-    else if (tag == "IdProms") idProms.Parse(xml);
-    else if (tag == "BootStatus") ParseBootStatus(xml, table);
-    else if (tag == "Features") ParseFeatures(xml, table);
-    else if (tag == "ManagementController") ParseManagementController(xml, table);
-    else if (tag == "StorageExtension") ParseStorageExtension(xml, table, cabinets);
+  xml.IntoElem();
+  while (xml.FindElem("StorageExtension")) {
+    uint32_t cabinet = uint32_t(Number(xml, "ID", 0)) & 0xFFFF;
+    AppendLittleEndian(cabinets, cabinet, 2);
+    AddTextRule(table, xml, "Name", kValueCmd, kCabinetNameValue, std::nullopt, cabinet);
+    AddCabinetSensors(xml, table, cabinet);
   }
-  idProms.Finish();
-  if (!cabinets.empty()) AddRule(table, kCabinetListCmd, 0, std::nullopt, std::nullopt, std::move(cabinets));
+  xml.OutOfElem();
+  AddRule(table, kCabinetListCmd, 0, std::nullopt, std::nullopt, std::move(cabinets));
 }
+
+std::vector<uint8_t> SdrRecordBytes(CMarkup& xml) {
+  std::string type = xml.GetAttrib("Type");
+  if (type.empty()) {
+    std::vector<uint8_t> bytes;
+    AppendHex(xml, bytes, xml.GetData());
+    return bytes;
+  }
+  if (type != "Full" && type != "Compact") Fail(xml, "unknown record Type \"" + type + "\"");
+  _SdrSensorFields f;
+  f.recordId = uint16_t(Number(xml, "Id", 0));
+  f.ownerId = uint8_t(Number(xml, "Owner", f.ownerId));
+  f.sensorNumber = uint8_t(Number(xml, "SensorNumber", f.sensorNumber));
+  f.entityId = uint8_t(Number(xml, "EntityId", f.entityId));
+  f.entityInstance = uint8_t(Number(xml, "EntityInstance", f.entityInstance));
+  f.sensorType = uint8_t(Number(xml, "SensorType", f.sensorType));
+  f.readingType = uint8_t(Number(xml, "ReadingType", f.readingType));
+  f.baseUnit = uint8_t(Number(xml, "Unit", f.baseUnit));
+  f.modifierUnit = uint8_t(Number(xml, "ModifierUnit", f.modifierUnit));
+  f.linearization = uint8_t(Number(xml, "Linearization", f.linearization));
+  f.m = int(Number(xml, "M", f.m));
+  f.b = int(Number(xml, "B", f.b));
+  f.bExponent = int(Number(xml, "BExponent", f.bExponent));
+  f.resultExponent = int(Number(xml, "ResultExponent", f.resultExponent));
+  f.name = xml.GetAttrib("Name");
+  // Each threshold given makes it readable.
+  struct Threshold {
+    const char* attribute;
+    uint8_t mask;
+    uint8_t _SdrSensorFields::*field;
+  };
+  static constexpr Threshold kThresholds[] = {{"UpperCritical", 0x10, &_SdrSensorFields::upperCritical},
+                                              {"UpperNonCritical", 0x08, &_SdrSensorFields::upperNonCritical},
+                                              {"LowerCritical", 0x02, &_SdrSensorFields::lowerCritical},
+                                              {"LowerNonCritical", 0x01, &_SdrSensorFields::lowerNonCritical}};
+  f.readableMask = 0;
+  for (const Threshold& t : kThresholds) {
+    if (xml.GetAttrib(t.attribute).empty()) continue;
+    f.*t.field = uint8_t(Number(xml, t.attribute, 0));
+    f.readableMask |= t.mask;
+  }
+  return type == "Full" ? BuildFullSdr(f) : BuildCompactSdr(f);
+}
+}  // namespace hxmd_profile
