@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "hxmd/software_profile.h"
 #include "xml/markup.h"
 
 namespace {
@@ -341,12 +342,15 @@ bool CMachineProfile::LoadText(const std::string& text, std::string& error) {
       std::string tag = xml.GetTagName();
       if (tag == "Reply") m_Replies.Add(ParseReply(xml));
       else if (tag == "Event") m_Events.push_back(ParseEvent(xml));
-      else if (tag != "Sensors" && tag != "SensorDataRecords") Fail(xml, "unknown element");
+      else if (tag != "Sensors" && tag != "SensorDataRecords" && !IsSoftwareProfileElement(tag))
+        Fail(xml, "unknown element");
     }
     xml.ResetMainPos();
     while (xml.FindElem()) {
       if (xml.GetTagName() == "Sensors") ParseSensors(xml, m_Replies);
       if (xml.GetTagName() == "SensorDataRecords") ParseSensorDataRecords(xml, m_Replies);
+      std::string problem;
+      if (!AddSoftwareProfileReplies(xml, m_Replies, problem)) Fail(xml, problem);
     }
   } catch (const ProfileError& failure) {
     *this = CMachineProfile();
