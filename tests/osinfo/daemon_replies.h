@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -14,8 +15,7 @@
 #include "support/test_paths.h"
 
 // Canned daemon replies keyed by OpCode, OpCodeExt and ObjectId; commands
-// without a reply are answered with status 3 and no data. Records every
-// command it was asked.
+// without one get status 3 and no data. Records every command asked.
 class DaemonReplies {
  public:
   using Key = std::tuple<uint32_t, uint32_t, uint32_t>;
@@ -29,12 +29,9 @@ class DaemonReplies {
     return m_asked;
   }
   bool WasAsked(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId) {
-    for (const Key& key : Asked()) {
-      if (key == Key(opCode, opCodeExt, objectId)) return true;
-    }
-    return false;
+    std::vector<Key> asked = Asked();
+    return std::find(asked.begin(), asked.end(), Key(opCode, opCodeExt, objectId)) != asked.end();
   }
-
   CFakeHxmd::Answer Answer(const std::vector<uint8_t>& request) {
     using P = SwitchInterfacePacket;
     Key key(P::Load32(&request[P::kOffOpCode]), P::Load32(&request[P::kOffOpCodeExt]),
@@ -42,10 +39,8 @@ class DaemonReplies {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_asked.push_back(key);
     auto found = m_replies.find(key);
-    CFakeHxmd::Answer answer;
-    answer.pieces.push_back(found == m_replies.end() ? CFakeHxmd::ReplyPacket(3, "")
-                                                     : CFakeHxmd::ReplyPacket(found->second.first, found->second.second));
-    return answer;
+    bool known = found != m_replies.end();
+    return {{CFakeHxmd::ReplyPacket(known ? found->second.first : 3, known ? found->second.second : "")}};
   }
 
  private:
@@ -56,11 +51,7 @@ class DaemonReplies {
 
 inline std::string Byte(uint8_t value) { return std::string(1, char(value)); }
 inline std::string Word(uint16_t value) { return std::string{char(value & 0xFF), char(value >> 8)}; }
-inline std::string Dword(uint32_t value) {
-  std::string bytes;
-  for (int i = 0; i < 4; ++i) bytes.push_back(char((value >> (8 * i)) & 0xFF));
-  return bytes;
-}
+inline std::string Dword(uint32_t value) { return Word(uint16_t(value)) + Word(uint16_t(value >> 16)); }
 
 // A report driver talking to a fake daemon in a private sysroot.
 class DaemonSectionTest : public ::testing::Test {
@@ -72,18 +63,9 @@ class DaemonSectionTest : public ::testing::Test {
   // The channel belongs to this thread; the next test has its own daemon.
   ~DaemonSectionTest() override { HxmdClientDestroyTSD(); }
 
-  // Moves to the section element and into it; false when it is missing.
-  bool EnterSection(const char* name) {
-    m_xml.ResetPos();
-    if (!m_xml.FindElem(name)) return false;
-    m_xml.IntoElem();
-    return true;
-  }
-
   TempDir m_root;
   ScopedEnv m_env;
   DaemonReplies m_replies;
   CFakeHxmd m_daemon;
   CDiagReport m_report;
-  CMarkup m_xml;
 };
