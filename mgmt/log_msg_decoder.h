@@ -17,7 +17,9 @@ class CLogMsgDecoder : public CMarkup {
   const std::string& GetFilePath() const { return m_strFilePath; }
 
  private:
-  bool TryLoad(const std::string& directory);
+  // Loads the file from `resolvedDirectory`, the place of `directory` on
+  // this system.
+  bool TryLoad(const std::string& directory, const std::string& resolvedDirectory);
 
   int m_nKind;
   bool m_bOpen = false;
