@@ -10,7 +10,6 @@ class CByteReader {
   CByteReader(const uint8_t* data, size_t size) : m_pData(data), m_nSize(data ? size : 0) {}
 
   size_t Size() const { return m_nSize; }
-  const uint8_t* Data() const { return m_pData; }
   bool Has(size_t offset, size_t count = 1) const {
     return offset <= m_nSize && count <= m_nSize - offset;
   }

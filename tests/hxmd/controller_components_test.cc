@@ -49,42 +49,6 @@ TEST(ControllerProfile, SelRecordsArePackedAndRawDataFoundByHandle) {
   EXPECT_EQ(Find(profile, 0x0B19, 0, 0, 0xFFFFFFFF, Handle(3)), nullptr);
 }
 
-TEST(ControllerProfile, IdPromClassesAreListedPerCabinet) {
-  CMachineProfile profile = MustLoad(R"(
-    <IdProms MainCabinet="0">
-      <Class Code="3" Name="Mainboard">
-        <Field Id="0x0301" Name="Maker"/>
-        <Instance Raw="AA BB"><Value Id="0x0301">HALVEX</Value></Instance>
-        <Instance/>
-      </Class>
-      <Class Code="20" CabinetNr="1"/>
-    </IdProms>)");
-  EXPECT_EQ(Find(profile, 0xE209)->Data, (Bytes{0, 0, 0, 0}));
-  EXPECT_EQ(Find(profile, 0x0C20, 0, 0, 0)->Data, (Bytes{3}));
-  EXPECT_EQ(Find(profile, 0x0C20, 0, 0, 1)->Data, (Bytes{20}));
-  EXPECT_EQ(Find(profile, 0x0C21, 3, 0, 0)->Data, (Bytes{2}));
-  EXPECT_EQ(Find(profile, 0x0C04, 3, 0, 0)->Data, (Bytes{0x01, 0x03}));
-  EXPECT_EQ(Find(profile, 0x0C10, 3, 0, 0)->Data, (Bytes{0xAA, 0xBB}));
-  EXPECT_TRUE(Find(profile, 0x0C10, 3, 1, 0)->Data.empty());
-  EXPECT_EQ(Find(profile, 0x0C00, 0x0301, 0, 0)->Data, (Bytes{'H', 'A', 'L', 'V', 'E', 'X'}));
-  EXPECT_EQ(Find(profile, 0x0C02, 20, 0, 1), nullptr);  // no name: the scanner falls back
-}
-
-TEST(ControllerProfile, ControllerAddressesAndStorageCabinets) {
-  CMachineProfile profile = MustLoad(R"(
-    <ManagementController Index="1" Name="iXMC" IPAddress="10.1.2.3" Gateway="fe80::1" MACAddress="00-19-99-4A-7C-E2"/>
-    <StorageExtensions>
-      <StorageExtension ID="2" Name="Shelf"><Fan Name="F" Status="1"/></StorageExtension>
-      <StorageExtension ID="5"/>
-    </StorageExtensions>)");
-  EXPECT_EQ(Find(profile, 0xE001, 0x1440, 1)->Data, (Bytes{10, 1, 2, 3}));
-  EXPECT_EQ(Find(profile, 0xE001, 0x1442, 1)->Data.size(), 16u);
-  EXPECT_EQ(Find(profile, 0xE001, 0x1445, 1)->Data, (Bytes{0x00, 0x19, 0x99, 0x4A, 0x7C, 0xE2}));
-  EXPECT_EQ(Find(profile, 0x0220)->Data, (Bytes{2, 0, 5, 0}));
-  EXPECT_EQ(Find(profile, 0x0300, 0, 0, 2)->Data, (Bytes{1}));
-  EXPECT_EQ(Find(profile, 0x0300, 0, 0, 5), nullptr);
-}
-
 TEST(ControllerProfile, SdrFromFieldsCarriesReadableThresholds) {
   CMachineProfile profile = MustLoad(R"(
     <SensorDataRecords>

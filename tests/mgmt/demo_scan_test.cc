@@ -51,13 +51,8 @@ class DemoScan : public ::testing::Test {
 TempDir* DemoScan::s_Root = nullptr;
 std::string* DemoScan::s_Report = nullptr;
 
-TEST_F(DemoScan, ReportIsWellFormed) {
-  CMarkup report;
-  ASSERT_TRUE(report.SetDoc(*s_Report));
-  EXPECT_TRUE(report.IsWellFormed());
-}
-
 TEST_F(DemoScan, EnvironmentSectionsListEverySensor) {
+  EXPECT_TRUE(CMarkup(s_Report->c_str()).IsWellFormed());
   EXPECT_THAT(Section("Voltages"), HasSubstr("Count=\"4\""));
   EXPECT_THAT(Section("Voltages"), HasSubstr("<CurrValue>-12.05</CurrValue>"));
   EXPECT_EQ(Count(Section("Fans"), "<Fan "), 3);
@@ -80,8 +75,6 @@ TEST_F(DemoScan, SensorDataRecordsAreDecoded) {
   EXPECT_THAT(sdr, HasSubstr("<Name>12V</Name>"));
   EXPECT_THAT(sdr, HasSubstr("<Raw>190</Raw>\n<Normalized>13.30</Normalized>"));
   EXPECT_THAT(sdr, HasSubstr("<Raw>200</Raw>\n<Normalized>12000</Normalized>"));
-  EXPECT_THAT(sdr, HasSubstr("<TypeName>PSU Redundancy</TypeName>"));
-  EXPECT_THAT(sdr, HasSubstr("RecordTypeName=\"FRU Locator SDR\""));
   EXPECT_THAT(sdr, HasSubstr("<Name>iXMC BMC</Name>"));
 }
 

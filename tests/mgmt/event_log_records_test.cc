@@ -6,27 +6,6 @@
 
 namespace {
 
-TEST(SelWalk, DecodesPackedRecordsInOrder) {
-  std::vector<uint8_t> log;
-  AppendSelRecord(log, {1, 0x1234, 1700000000, 77, "Fan 1 slow"});
-  AppendSelRecord(log, {3, 0x00FF, 0, 78, "PSU lost"});
-  std::vector<_LogRecord> records = ParseSelRecords(log.data(), log.size());
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].severity, 1);
-  EXPECT_EQ(records[0].errorCode, 0x120034u);  // the code's bytes in separate halves
-  EXPECT_EQ(records[0].timeStamp, 1700000000);
-  EXPECT_EQ(records[0].dataHandle, 77u);
-  EXPECT_EQ(records[0].text, "Fan 1 slow");
-  EXPECT_EQ(records[1].errorCode, 0xFFu);
-  EXPECT_EQ(records[1].text, "PSU lost");
-}
-
-TEST(SelWalk, NegativeTimeStampStaysNegative) {
-  std::vector<uint8_t> log;
-  AppendSelRecord(log, {0, 1, -5, 0, "x"});
-  EXPECT_EQ(ParseSelRecords(log.data(), log.size()).at(0).timeStamp, -5);
-}
-
 TEST(SelWalk, StopsOnBrokenLengthFields) {
   std::vector<uint8_t> good;
   AppendSelRecord(good, {0, 1, 1, 0, "first"});

