@@ -1,10 +1,15 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
-// Platform wrappers that keep the parameter shapes of the corresponding
-// Windows calls, so device code reads the same on every platform.
+// Wrappers named after the corresponding Windows calls, keeping their
+// parameter shapes so device code reads the same on every platform.
 class CSysBase {
  public:
+  // The system's text for an error number: errno's text when the code is all
+  // ones, else the text of the code with its top bit cleared.
+  static std::string GetLastErrorMsg(unsigned errorCode);
+
   // Opens a file or device; only the path, the access bits (generic read
   // 0x80000000, generic write 0x40000000) and the creation disposition are
   // used. Returns the descriptor or -1 with errno set.
