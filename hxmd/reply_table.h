@@ -20,6 +20,7 @@ struct _ReplyRule {
   std::optional<uint32_t> OpCodeExt;
   std::optional<uint32_t> ObjectId;
   std::optional<uint32_t> CabinetNr;
+  std::optional<std::vector<uint8_t>> RequestData;  // the request's parameters, exactly
 
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
@@ -30,7 +31,8 @@ struct _ReplyRule {
   uint32_t PieceGapMs = 20;      // ...this far apart
   uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
 
-  bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr) const;
+  bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
+               const std::vector<uint8_t>& requestData) const;
 };
 
 // The daemon's command catalogue: rules in the order they were added; the
@@ -42,7 +44,8 @@ class CReplyTable {
 
   void Add(_ReplyRule rule);
   // The answering rule, counted as used; null when none matches.
-  const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr);
+  const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
+                         const std::vector<uint8_t>& requestData = {});
   size_t size() const { return m_Rules.size(); }
 
   uint32_t m_nDefaultStatus = kNotAvailableStatus;
