@@ -155,23 +155,37 @@ const std::map<std::string, std::string> kIpmiInterfaces = {
     {"BT (Block Transfer)", "Block Transfer (BT)"},
 };
 
+struct StringField {
+  const char* element;
+  const char* peerKey;
+};
+
 TEST_P(RealMachine, SectionStatesWhatPeerDecodeStates) {
   RealTable real(GetParam());
   std::vector<uint8_t> entry = real.Entry();
-  std::vector<uint8_t> table = real.Table();
   PatchEntryPointAddress(entry, kTableAddress);
-  CXmlQuery bios = Scan(entry, table);
+  CXmlQuery bios = Scan(entry, real.Table());
   ASSERT_TRUE(m_Report.m_bSMBiosConnected) << m_Report.m_SMBios.GetLastError();
-  std::vector<DmiDecodeRecord> records = real.Decode();
+  const std::vector<DmiDecodeRecord> records = real.Decode();
   const std::string smbios = "BIOS/SMBIOS/";
+
+  const auto strings = [&](const std::string& path, const DmiDecodeRecord& r, std::initializer_list<StringField> fields) {
+    for (const StringField& field : fields) ExpectString(bios, path + field.element, r, field.peerKey);
+  };
+  // Calls check with every structure of a type and the path of its Entry.
+  const auto eachEntry = [&](int type, const auto& check) {
+    std::vector<const DmiDecodeRecord*> all = AllOfType(records, type);
+    std::string element = smbios + "Type" + std::to_string(type) + "/Entry";
+    EXPECT_EQ(bios.Count(element), static_cast<int>(all.size())) << element;
+    for (size_t i = 0; i < all.size(); ++i) check(*all[i], element + "[" + std::to_string(i) + "]/");
+  };
 
   char version[16];
   std::snprintf(version, sizeof version, "%d.%d", entry[6], entry[7]);
   EXPECT_EQ(bios.Attrib("BIOS/SMBIOS", "Version"), version);
 
   if (const DmiDecodeRecord* r = FirstOfType(records, 0)) {
-    ExpectString(bios, smbios + "Type0/Vendor", *r, "Vendor");
-    ExpectString(bios, smbios + "Type0/BiosReleaseDate", *r, "Release Date");
+    strings(smbios + "Type0/", *r, {{"Vendor", "Vendor"}, {"BiosReleaseDate", "Release Date"}});
     EXPECT_EQ(bios.Text(smbios + "Type0/BiosVersion"), Trimmed(r->Field("Version")));
     if (r->fields.count("BIOS Revision")) {
       EXPECT_EQ(bios.Text(smbios + "Type0/SystemBiosMajorRelease") + "." +
@@ -180,88 +194,58 @@ TEST_P(RealMachine, SectionStatesWhatPeerDecodeStates) {
     }
   }
   if (const DmiDecodeRecord* r = FirstOfType(records, 1)) {
-    ExpectString(bios, smbios + "Type1/Vendor", *r, "Manufacturer");
-    ExpectString(bios, smbios + "Type1/Name", *r, "Product Name");
-    ExpectString(bios, smbios + "Type1/SerialNr", *r, "Serial Number");
-    ExpectString(bios, smbios + "Type1/Entry/Version", *r, "Version");
+    strings(smbios + "Type1/", *r,
+            {{"Vendor", "Manufacturer"}, {"Name", "Product Name"}, {"SerialNr", "Serial Number"}, {"Version", "Version"}});
     // The peer reads the first three UUID groups in stored order before 2.6.
     std::string uuid = r->Field("UUID");
     if (entry[6] * 100 + entry[7] >= 206 && uuid.size() == 36) {
       EXPECT_EQ(bios.Text(smbios + "Type1/UUID"), Upper(uuid));
     }
   }
-  std::vector<const DmiDecodeRecord*> boards = AllOfType(records, 2);
-  for (size_t i = 0; i < boards.size(); ++i) {
-    const std::string board = smbios + "Type2/Entry[" + std::to_string(i) + "]/";
-    ExpectString(bios, board + "Manufacturer", *boards[i], "Manufacturer");
-    ExpectString(bios, board + "Product", *boards[i], "Product Name");
-    ExpectString(bios, board + "Version", *boards[i], "Version");
-    ExpectString(bios, board + "SerialNumber", *boards[i], "Serial Number");
-    ExpectString(bios, board + "AssetTag", *boards[i], "Asset Tag");
-  }
-  if (const DmiDecodeRecord* r = FirstOfType(records, 3)) {
-    ExpectString(bios, smbios + "Type3/Manufacturer", *r, "Manufacturer");
-    ExpectString(bios, smbios + "Type3/SerialNumber", *r, "Serial Number");
-    EXPECT_EQ(Lower(bios.Attrib(smbios + "Type3/Type", "AsString")), Lower(r->Field("Type")));
-  }
-
-  std::vector<const DmiDecodeRecord*> processors = AllOfType(records, 4);
-  ASSERT_EQ(bios.Count(smbios + "Type4/Entry"), static_cast<int>(processors.size()));
-  for (size_t i = 0; i < processors.size(); ++i) {
-    const DmiDecodeRecord& r = *processors[i];
-    const std::string cpu = smbios + "Type4/Entry[" + std::to_string(i) + "]";
-    EXPECT_EQ(bios.Attrib(cpu, "Handle"), std::to_string(r.handle));
-    ExpectString(bios, cpu + "/Socket", r, "Socket Designation");
-    ExpectString(bios, cpu + "/Manufacturer", r, "Manufacturer");
-    ExpectString(bios, cpu + "/Version", r, "Version");
-    ExpectString(bios, cpu + "/SerialNumber", r, "Serial Number");
-    ExpectString(bios, cpu + "/PartNumber", r, "Part Number");
-    EXPECT_EQ(bios.Text(cpu + "/Status"), kProcessorStates.at(r.Field("Status")));
-    ExpectNumber(bios, cpu + "/MaxSpeed", LeadingNumber(r.Field("Max Speed")));
-    ExpectNumber(bios, cpu + "/CurrentSpeed", LeadingNumber(r.Field("Current Speed")));
-    if (r.fields.count("Core Count")) ExpectNumber(bios, cpu + "/CoreCount", LeadingNumber(r.Field("Core Count")));
-    if (r.fields.count("Thread Count"))
-      ExpectNumber(bios, cpu + "/ThreadCount", LeadingNumber(r.Field("Thread Count")));
-  }
-
-  std::vector<const DmiDecodeRecord*> caches = AllOfType(records, 7);
-  ASSERT_EQ(bios.Count(smbios + "Type7/Entry"), static_cast<int>(caches.size()));
-  for (size_t i = 0; i < caches.size(); ++i) {
-    const DmiDecodeRecord& r = *caches[i];
-    const std::string cache = smbios + "Type7/Entry[" + std::to_string(i) + "]";
-    ExpectString(bios, cache + "/Socket", r, "Socket Designation");
+  eachEntry(2, [&](const DmiDecodeRecord& r, const std::string& board) {
+    strings(board, r,
+            {{"Manufacturer", "Manufacturer"}, {"Product", "Product Name"}, {"Version", "Version"},
+             {"SerialNumber", "Serial Number"}, {"AssetTag", "Asset Tag"}});
+  });
+  eachEntry(3, [&](const DmiDecodeRecord& r, const std::string& chassis) {
+    strings(chassis, r, {{"Manufacturer", "Manufacturer"}, {"SerialNumber", "Serial Number"}});
+    EXPECT_EQ(Lower(bios.Attrib(chassis + "Type", "AsString")), Lower(r.Field("Type")));
+  });
+  eachEntry(4, [&](const DmiDecodeRecord& r, const std::string& cpu) {
+    EXPECT_EQ(bios.Attrib(cpu.substr(0, cpu.size() - 1), "Handle"), std::to_string(r.handle));
+    strings(cpu, r,
+            {{"Socket", "Socket Designation"}, {"Manufacturer", "Manufacturer"}, {"Version", "Version"},
+             {"SerialNumber", "Serial Number"}, {"PartNumber", "Part Number"}});
+    EXPECT_EQ(bios.Text(cpu + "Status"), kProcessorStates.at(r.Field("Status")));
+    ExpectNumber(bios, cpu + "MaxSpeed", LeadingNumber(r.Field("Max Speed")));
+    ExpectNumber(bios, cpu + "CurrentSpeed", LeadingNumber(r.Field("Current Speed")));
+    if (r.fields.count("Core Count")) ExpectNumber(bios, cpu + "CoreCount", LeadingNumber(r.Field("Core Count")));
+    if (r.fields.count("Thread Count")) ExpectNumber(bios, cpu + "ThreadCount", LeadingNumber(r.Field("Thread Count")));
+  });
+  eachEntry(7, [&](const DmiDecodeRecord& r, const std::string& cache) {
+    strings(cache, r, {{"Socket", "Socket Designation"}});
     // Structures of 27 bytes carry 32-bit sizes, which the peer prefers.
     if (r.length < 27) {
-      ExpectNumber(bios, cache + "/InstalledSize", SizeInKb(r.Field("Installed Size")));
-      ExpectNumber(bios, cache + "/MaxSize", SizeInKb(r.Field("Maximum Size")));
+      ExpectNumber(bios, cache + "InstalledSize", SizeInKb(r.Field("Installed Size")));
+      ExpectNumber(bios, cache + "MaxSize", SizeInKb(r.Field("Maximum Size")));
     }
     std::string configuration = r.Field("Configuration");
-    EXPECT_EQ(bios.Attrib(cache + "/Configuration", "Level"), configuration.substr(configuration.rfind(' ') + 1));
-    EXPECT_EQ(bios.Attrib(cache + "/Configuration", "Enabled"),
-              configuration.rfind("Enabled", 0) == 0 ? "true" : "false");
-    EXPECT_EQ(bios.Attrib(cache + "/Configuration", "Internal"), r.Field("Location") == "Internal" ? "true" : "false");
-    EXPECT_EQ(bios.Attrib(cache + "/SystemCacheType", "AsString"), r.Field("System Type"));
-    EXPECT_EQ(bios.Attrib(cache + "/ErrorCorrectionType", "AsString"), r.Field("Error Correction Type"));
-  }
-
-  std::vector<const DmiDecodeRecord*> arrays = AllOfType(records, 16);
-  for (size_t i = 0; i < arrays.size(); ++i) {
-    const DmiDecodeRecord& r = *arrays[i];
-    const std::string array = smbios + "Type16/Entry[" + std::to_string(i) + "]/";
+    EXPECT_EQ(bios.Attrib(cache + "Configuration", "Level"), configuration.substr(configuration.rfind(' ') + 1));
+    EXPECT_EQ(bios.Attrib(cache + "Configuration", "Enabled"), configuration.rfind("Enabled", 0) == 0 ? "true" : "false");
+    EXPECT_EQ(bios.Attrib(cache + "Configuration", "Internal"), r.Field("Location") == "Internal" ? "true" : "false");
+    EXPECT_EQ(bios.Attrib(cache + "SystemCacheType", "AsString"), r.Field("System Type"));
+    EXPECT_EQ(bios.Attrib(cache + "ErrorCorrectionType", "AsString"), r.Field("Error Correction Type"));
+  });
+  eachEntry(16, [&](const DmiDecodeRecord& r, const std::string& array) {
     EXPECT_EQ(Lower(bios.Text(array + "Location")), Lower(r.Field("Location")));
     EXPECT_EQ(Lower(bios.Text(array + "Use")), Lower(r.Field("Use")));
     ExpectNumber(bios, array + "NumberMemDevices", LeadingNumber(r.Field("Number Of Devices")));
-    if (bios.Exists(array + "MaxCapacity"))
+    if (bios.Exists(array + "MaxCapacity")) {
       ExpectNumber(bios, array + "MaxCapacity", SizeInKb(r.Field("Maximum Capacity")) >> 10);
-  }
-
-  std::vector<const DmiDecodeRecord*> devices = AllOfType(records, 17);
-  ASSERT_EQ(bios.Count(smbios + "Type17/Entry"), static_cast<int>(devices.size()));
-  for (size_t i = 0; i < devices.size(); ++i) {
-    const DmiDecodeRecord& r = *devices[i];
-    const std::string dimm = smbios + "Type17/Entry[" + std::to_string(i) + "]/";
-    ExpectString(bios, dimm + "DeviceLocator", r, "Locator");
-    ExpectString(bios, dimm + "BankLocator", r, "Bank Locator");
+    }
+  });
+  eachEntry(17, [&](const DmiDecodeRecord& r, const std::string& dimm) {
+    strings(dimm, r, {{"DeviceLocator", "Locator"}, {"BankLocator", "Bank Locator"}});
     std::string size = r.Field("Size");
     if (size == "No Module Installed") {
       EXPECT_EQ(bios.Text(dimm + "Size"), "0");
@@ -278,20 +262,17 @@ TEST_P(RealMachine, SectionStatesWhatPeerDecodeStates) {
     if (!type.empty() && !std::isdigit(static_cast<unsigned char>(type[0]))) {
       EXPECT_EQ(type, r.Field("Type"));
     }
-  }
-
-  for (int rangeType : {19, 20}) {
-    std::vector<const DmiDecodeRecord*> ranges = AllOfType(records, rangeType);
-    const std::string element = smbios + "Type" + std::to_string(rangeType) + "/Entry[";
-    for (size_t i = 0; i < ranges.size(); ++i) {
-      const std::string range = element + std::to_string(i) + "]/";
-      unsigned long long start = std::stoull(bios.Attrib(range + "StartAddress", "AsString"), nullptr, 16);
-      unsigned long long end = std::stoull(bios.Attrib(range + "EndAddress", "AsString"), nullptr, 16);
-      if (start == 0xFFFFFFFFull) continue;  // the range is in the extended fields
-      EXPECT_EQ(start << 10, std::stoull(ranges[i]->Field("Starting Address"), nullptr, 16)) << range;
-      EXPECT_EQ((end << 10) + 0x3FF, std::stoull(ranges[i]->Field("Ending Address"), nullptr, 16)) << range;
-    }
-  }
+  });
+  // The section shows kilobyte addresses, the peer byte addresses.
+  const auto range = [&](const DmiDecodeRecord& r, const std::string& path) {
+    unsigned long long start = std::stoull(bios.Attrib(path + "StartAddress", "AsString"), nullptr, 16);
+    unsigned long long end = std::stoull(bios.Attrib(path + "EndAddress", "AsString"), nullptr, 16);
+    if (start == 0xFFFFFFFFull) return;  // the range is in the extended fields
+    EXPECT_EQ(start << 10, std::stoull(r.Field("Starting Address"), nullptr, 16)) << path;
+    EXPECT_EQ((end << 10) + 0x3FF, std::stoull(r.Field("Ending Address"), nullptr, 16)) << path;
+  };
+  eachEntry(19, range);
+  eachEntry(20, range);
 
   if (const DmiDecodeRecord* r = FirstOfType(records, 38)) {
     EXPECT_EQ(bios.Text(smbios + "Type38/Interface"), kIpmiInterfaces.at(r->Field("Interface Type")));
