@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "mgmt/byte_reader.h"
+#include "firmware/byte_reader.h"
 
 namespace {
 
@@ -19,34 +19,40 @@ struct LogLayout {
   _LogRecord (*decode)(const CByteReader& record);
 };
 
+// The record's text ends at its NUL or, without one, at the record's end.
+std::string TextUpToNul(const CByteReader& record, size_t offset) {
+  std::string text = record.text(offset, record.size());
+  return text.substr(0, text.find('\0'));
+}
+
 _LogRecord DecodeSel(const CByteReader& record) {
   _LogRecord entry;
-  entry.severity = record.U8(3);
-  uint16_t code = record.U16(4);
+  entry.severity = record.u8(3);
+  uint16_t code = record.u16(4);
   // The report shows the code's two bytes as separate 16-bit halves.
   entry.errorCode = uint32_t(code >> 8) << 16 | (code & 0xFF);
-  entry.timeStamp = int32_t(record.U32(8));
-  entry.dataHandle = record.U32(12);
-  entry.text = record.Text(kSelHeaderSize, record.Size());
+  entry.timeStamp = int32_t(record.u32(8));
+  entry.dataHandle = record.u32(12);
+  entry.text = TextUpToNul(record, kSelHeaderSize);
   return entry;
 }
 
 _LogRecord DecodeIel(const CByteReader& record) {
   _LogRecord entry;
-  entry.severity = record.U8(5);
-  entry.errorCode = record.U32(8);
-  entry.timeStamp = int64_t(record.U64(16));
-  entry.text = record.Text(kIelHeaderSize, record.Size());
+  entry.severity = record.u8(5);
+  entry.errorCode = record.u32(8);
+  entry.timeStamp = int64_t(uint64_t(record.u32(20)) << 32 | record.u32(16));
+  entry.text = TextUpToNul(record, kIelHeaderSize);
   return entry;
 }
 
 std::vector<_LogRecord> Walk(const uint8_t* data, size_t size, const LogLayout& layout) {
   CByteReader reply(data, size);
   std::vector<_LogRecord> records;
-  for (size_t offset = 0; reply.Size() - offset >= layout.minRecord;) {
-    size_t length = layout.wideLength ? reply.U32(offset) : reply.U16(offset);
-    if (length < layout.headerSize || !reply.Has(offset, length)) break;
-    records.push_back(layout.decode(reply.Sub(offset, length)));
+  for (size_t offset = 0; reply.size() - offset >= layout.minRecord;) {
+    size_t length = layout.wideLength ? reply.u32(offset) : reply.u16(offset);
+    if (length < layout.headerSize || !reply.has(offset, length)) break;
+    records.push_back(layout.decode(reply.sub(offset, length)));
     offset += length;
   }
   return records;

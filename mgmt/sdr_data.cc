@@ -202,16 +202,16 @@ const char* CSdrData::GetRecordTypeName() const {
 }
 
 bool CSdrData::IsSoftwareOwner() const {
-  return m_Record.size() <= 5 || (Fields().U8(5) & 0x01) != 0;
+  return m_Record.size() <= 5 || (Fields().u8(5) & 0x01) != 0;
 }
 
 uint8_t CSdrData::GetOwnerId() const {
   switch (GetRecordType()) {
     case SDR_FULL:
-    case SDR_COMPACT: return Fields().U8(5) & 0xFE;
+    case SDR_COMPACT: return Fields().u8(5) & 0xFE;
     case SDR_GENERIC_LOCATOR:
-    case SDR_FRU_LOCATOR: return Fields().U8(5);
-    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().U8(5) : 0;
+    case SDR_FRU_LOCATOR: return Fields().u8(5);
+    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().u8(5) : 0;
     default: return 0;
   }
 }
@@ -219,9 +219,9 @@ uint8_t CSdrData::GetOwnerId() const {
 uint8_t CSdrData::GetOwnerLun() const {
   switch (GetRecordType()) {
     case SDR_FULL:
-    case SDR_COMPACT: return Fields().U8(6) & 0x03;
+    case SDR_COMPACT: return Fields().u8(6) & 0x03;
     case SDR_GENERIC_LOCATOR:
-    case SDR_FRU_LOCATOR: return (Fields().U8(7) >> 3) & 0x03;
+    case SDR_FRU_LOCATOR: return (Fields().u8(7) >> 3) & 0x03;
     default: return 0;
   }
 }
@@ -237,18 +237,18 @@ bool CSdrData::HasOwnerChannel() const {
 uint8_t CSdrData::GetOwnerChannel() const {
   switch (GetRecordType()) {
     case SDR_FULL:
-    case SDR_COMPACT: return Fields().U8(6) >> 4;
-    case SDR_GENERIC_LOCATOR: return Fields().U8(7) >> 5;
-    case SDR_FRU_LOCATOR: return Fields().U8(8) >> 4;
+    case SDR_COMPACT: return Fields().u8(6) >> 4;
+    case SDR_GENERIC_LOCATOR: return Fields().u8(7) >> 5;
+    case SDR_FRU_LOCATOR: return Fields().u8(8) >> 4;
     case SDR_MC_LOCATOR: {
       uint8_t version = GetVersion();
-      return version == 2 || version == 0x51 ? Fields().U8(6) & 0x0F : 0;
+      return version == 2 || version == 0x51 ? Fields().u8(6) & 0x0F : 0;
     }
     default: return 0;
   }
 }
 
-int CSdrData::GetSensorNumber() const { return m_Record.size() <= 5 ? -1 : Fields().U8(7); }
+int CSdrData::GetSensorNumber() const { return m_Record.size() <= 5 ? -1 : Fields().u8(7); }
 
 bool CSdrData::HasEntity() const {
   uint8_t type = GetRecordType();
@@ -259,10 +259,10 @@ bool CSdrData::HasEntity() const {
 uint8_t CSdrData::GetEntityId() const {
   switch (GetRecordType()) {
     case SDR_FULL:
-    case SDR_COMPACT: return Fields().U8(8);
+    case SDR_COMPACT: return Fields().u8(8);
     case SDR_GENERIC_LOCATOR:
-    case SDR_FRU_LOCATOR: return Fields().U8(12);
-    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().U8(12) : 0;
+    case SDR_FRU_LOCATOR: return Fields().u8(12);
+    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().u8(12) : 0;
     default: return 0;
   }
 }
@@ -270,10 +270,10 @@ uint8_t CSdrData::GetEntityId() const {
 uint8_t CSdrData::GetEntityInstance() const {
   switch (GetRecordType()) {
     case SDR_FULL:
-    case SDR_COMPACT: return Fields().U8(9);
+    case SDR_COMPACT: return Fields().u8(9);
     case SDR_GENERIC_LOCATOR:
-    case SDR_FRU_LOCATOR: return Fields().U8(13);
-    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().U8(13) : 0;
+    case SDR_FRU_LOCATOR: return Fields().u8(13);
+    case SDR_MC_LOCATOR: return IsVersionOneOrTwo() ? Fields().u8(13) : 0;
     default: return 0;
   }
 }
@@ -292,9 +292,9 @@ bool CSdrData::GetEntityName(std::string& name) const {
     default: return false;
   }
   CByteReader fields = Fields();
-  if (!fields.Has(offset)) return false;
-  size_t length = fields.U8(offset) & 0x1F;
-  name = IdStringToText(fields.Text(offset + 1, offset + 1 + length));
+  if (!fields.has(offset, 1)) return false;
+  std::string bytes = fields.text(offset + 1, fields.u8(offset) & 0x1F);
+  name = IdStringToText(bytes.substr(0, bytes.find('\0')));
   return true;
 }
 
@@ -308,8 +308,8 @@ const char* CSdrData::GetSensorTypeName(uint8_t code) {
 
 bool CSdrData::HasThresholds() const {
   CByteReader fields = Fields();
-  return IsFullRecord() && fields.U8(13) == 1 && (fields.U8(11) & 0x0C) != 0 &&
-         (fields.U8(18) & 0x3F) != 0;
+  return IsFullRecord() && fields.u8(13) == 1 && (fields.u8(11) & 0x0C) != 0 &&
+         (fields.u8(18) & 0x3F) != 0;
 }
 
 std::span<const _SdrThreshold> CSdrData::Thresholds() { return kThresholds; }
@@ -318,19 +318,19 @@ std::span<const _SdrThreshold> CSdrData::Thresholds() { return kThresholds; }
 // bits of the following byte.
 int CSdrData::GetM() const {
   if (!IsFullRecord()) return 0;
-  return SignExtend(Fields().U8(24) | (Fields().U8(25) >> 6) << 8, 10);
+  return SignExtend(Fields().u8(24) | (Fields().u8(25) >> 6) << 8, 10);
 }
 
 int CSdrData::GetB() const {
   if (!IsFullRecord()) return 0;
-  return SignExtend(Fields().U8(26) | (Fields().U8(27) >> 6) << 8, 10);
+  return SignExtend(Fields().u8(26) | (Fields().u8(27) >> 6) << 8, 10);
 }
 
-int CSdrData::GetBExponent() const { return IsFullRecord() ? SignExtend(Fields().U8(29) & 0x0F, 4) : 0; }
+int CSdrData::GetBExponent() const { return IsFullRecord() ? SignExtend(Fields().u8(29) & 0x0F, 4) : 0; }
 
-int CSdrData::GetResultExponent() const { return IsFullRecord() ? SignExtend(Fields().U8(29) >> 4, 4) : 0; }
+int CSdrData::GetResultExponent() const { return IsFullRecord() ? SignExtend(Fields().u8(29) >> 4, 4) : 0; }
 
-uint8_t CSdrData::GetLinearization() const { return IsFullRecord() ? Fields().U8(23) & 0x7F : 0; }
+uint8_t CSdrData::GetLinearization() const { return IsFullRecord() ? Fields().u8(23) & 0x7F : 0; }
 
 std::string& GetNormalizedSdrStringValue(std::string& text, const CSdrData& record, uint8_t raw) {
   // Large enough for any finite double in "%0.2lf".

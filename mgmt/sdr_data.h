@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "mgmt/byte_reader.h"
+#include "firmware/byte_reader.h"
 #include "mgmt/data_stream.h"
 
 // One threshold a Full sensor record can state: its bit in the readable
@@ -33,9 +33,9 @@ class CSdrData {
   size_t GetLength() const { return m_Record.size(); }
   const uint8_t* GetBytes() const { return m_Record.data(); }
 
-  uint16_t GetRecordId() const { return Fields().U16(0); }
-  uint8_t GetRecordType() const { return Fields().U8(3); }
-  uint8_t GetVersion() const { return Fields().U8(2); }
+  uint16_t GetRecordId() const { return Fields().u16(0); }
+  uint8_t GetRecordType() const { return Fields().u8(3); }
+  uint8_t GetVersion() const { return Fields().u8(2); }
   // "major.minor" from the version byte (0x51 is 1.5); empty for a stub record.
   std::string GetVersionText() const;
   bool IsFullRecord() const { return GetRecordType() == SDR_FULL; }
@@ -56,9 +56,9 @@ class CSdrData {
   uint8_t GetEntityInstance() const;
   bool GetEntityName(std::string& name) const;
 
-  uint8_t GetSensorType() const { return IsSensorRecord() ? Fields().U8(12) : 0; }
-  uint8_t GetSensorBaseUnit() const { return IsSensorRecord() ? Fields().U8(21) : 0; }
-  uint8_t GetSensorModifierUnit() const { return IsSensorRecord() ? Fields().U8(22) : 0; }
+  uint8_t GetSensorType() const { return IsSensorRecord() ? Fields().u8(12) : 0; }
+  uint8_t GetSensorBaseUnit() const { return IsSensorRecord() ? Fields().u8(21) : 0; }
+  uint8_t GetSensorModifierUnit() const { return IsSensorRecord() ? Fields().u8(22) : 0; }
   static const char* GetSensorUnitName(uint8_t code);
   static const char* GetSensorTypeName(uint8_t code);
 
@@ -67,8 +67,8 @@ class CSdrData {
   // The thresholds in report order; a threshold is present when its mask bit
   // is set in GetThresholdMask().
   static std::span<const _SdrThreshold> Thresholds();
-  uint8_t GetThresholdMask() const { return Fields().U8(18); }
-  uint8_t GetRawByte(size_t offset) const { return Fields().U8(offset); }
+  uint8_t GetThresholdMask() const { return Fields().u8(18); }
+  uint8_t GetRawByte(size_t offset) const { return Fields().u8(offset); }
 
   // Conversion factors of a Full record; a Compact record has none (all 0).
   int GetM() const;
