@@ -3,6 +3,7 @@
 #include "mgmt/controller_state_texts.h"
 #include "osinfo/ip_address.h"
 #include "platform/debug.h"
+#include "xml/xml_validator.h"
 
 namespace {
 
@@ -17,6 +18,21 @@ constexpr uint32_t kControllerNameValue = 0x0508;
 constexpr uint32_t kCabinetNameValue = 0x0608;
 constexpr uint32_t kCabinetListCmd = 0x0220;
 constexpr uint32_t kControllerCount = 3;
+
+// The controller's feature document goes in as it is when it parses. Text
+// that does not parse is kept as character data instead: inserted raw it
+// would leave the whole report unreadable.
+void InsertFeatureDocument(CMarkup& xml, std::string text) {
+  CXmlValidator::ValidateText(text);
+  CMarkup probe;
+  probe.AddElem("Features");
+  if (probe.AddChildSubDoc(text)) {
+    xml.AddChildSubDoc(text);
+    return;
+  }
+  HX_TRACE(1, "\nCDiagReport         : ERROR! Features XML stream not valid!");
+  xml.SetData(text.c_str(), CMarkup::MNF_WITHCDATA);
+}
 
 // An element whose text is a code and whose AsString attribute says what it
 // means; written only when the command succeeds.
@@ -110,7 +126,7 @@ _ActionState CDiagReport::ScanSystemFeatures(CMarkup& xml) {
   xml.AddAttrib("Schema", "1");
   if (!m_bHxmdAvailable) return ACTION_STATE_NOTHING;
   CControllerRequest request(m_SwitchClient);
-  if (request.Succeeds({kFeaturesCmd})) xml.AddChildSubDoc(request.Text());
+  if (request.Succeeds({kFeaturesCmd})) InsertFeatureDocument(xml, request.Text());
   return ACTION_STATE_NOTHING;
 }
 

@@ -259,12 +259,12 @@ TEST_F(ControllerSections, BootStatusDescribesReasonsAndBehavior) {
             "<PowerFailBehavior AsString=\"N/A\">3</PowerFailBehavior>\n</BootStatus>\n");
 }
 
-TEST_F(ControllerSections, FeaturesDocumentIsInsertedAndBrokenOneDoesNotStopTheScan) {
+TEST_F(ControllerSections, FeaturesDocumentIsInsertedAndBrokenOneIsKeptAsCharacterData) {
   StartDaemon(R"(<Reply OpCode="0x0C40" Uses="1" Text="&lt;FeatureList&gt;&lt;Feature"/>
                  <Features><FeatureList><Feature Name="Console"/></FeatureList></Features>)");
   CMarkup broken;
   EXPECT_EQ(m_Report.ScanSystemFeatures(broken), ACTION_STATE_NOTHING);
-  EXPECT_THAT(broken.GetDoc(), HasSubstr("<Features Schema=\"1\">"));
+  EXPECT_EQ(broken.GetDoc(), "<Features Schema=\"1\"><![CDATA[<FeatureList><Feature]]></Features>\n");
   EXPECT_THAT(Scan(&CDiagReport::ScanSystemFeatures),
               HasSubstr("<Features Schema=\"1\">\n<FeatureList><Feature Name=\"Console\"/></FeatureList>"));
 }
