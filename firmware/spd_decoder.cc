@@ -175,30 +175,18 @@ uint16_t SPD::Crc16(const uint8_t* data, size_t length) {
   return static_cast<uint16_t>(crc);
 }
 
-uint32_t SPD::Byte(size_t offset) const {
-  std::optional<uint8_t> value = m_Bytes.u8(offset);
-  if (!value) m_bShort = true;
-  return value.value_or(0);
+bool SPD::Present(size_t offset, size_t count) const {
+  if (m_Bytes.has(offset, count)) return true;
+  m_bShort = true;
+  return false;
 }
 
-uint32_t SPD::Word(size_t offset) const {
-  std::optional<uint16_t> value = m_Bytes.u16(offset);
-  if (!value) m_bShort = true;
-  return value.value_or(0);
-}
-
-uint32_t SPD::Dword(size_t offset) const {
-  std::optional<uint32_t> value = m_Bytes.u32(offset);
-  if (!value) m_bShort = true;
-  return value.value_or(0);
-}
+uint32_t SPD::Byte(size_t offset) const { return Present(offset, 1) ? m_Bytes.u8(offset) : 0; }
+uint32_t SPD::Word(size_t offset) const { return Present(offset, 2) ? m_Bytes.u16(offset) : 0; }
+uint32_t SPD::Dword(size_t offset) const { return Present(offset, 4) ? m_Bytes.u32(offset) : 0; }
 
 uint32_t SPD::Crc(size_t first, size_t last) const {
-  if (!m_Bytes.has(first, last - first + 1)) {
-    m_bShort = true;
-    return 0;
-  }
-  return Crc16(m_Bytes.data() + first, last - first + 1);
+  return Present(first, last - first + 1) ? Crc16(m_Bytes.data() + first, last - first + 1) : 0;
 }
 
 template <class Result, class Compute>

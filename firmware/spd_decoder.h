@@ -105,6 +105,7 @@ class SPD {
  private:
   // Byte readers for the decoding code: a byte past the end reads as 0 and
   // marks the current operation as short.
+  bool Present(size_t offset, size_t count) const;
   uint32_t Byte(size_t offset) const;
   uint32_t Word(size_t offset) const;
   uint32_t Dword(size_t offset) const;
