@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 // Platform wrappers that keep the parameter shapes of the corresponding
 // Windows calls, so device code reads the same on every platform.
@@ -16,4 +17,8 @@ class CSysBase {
   // own return value.
   static bool DeviceIoControl(int64_t handle, uint32_t code, const void* inBuffer, uint32_t inLength, void* outBuffer,
                               uint32_t outLength, uint32_t* bytesReturned, void* overlapped);
+
+  // The system's text for an error number: errno's text when the code is all
+  // ones, else the text of the code with its top bit cleared.
+  static std::string GetLastErrorMsg(unsigned errorCode);
 };

@@ -1,7 +1,10 @@
 #pragma once
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+struct MarkupElem;
 
 // In-memory XML document: the whole text in one string plus a tree of element
 // records indexing into it. Building edits the text in place at the current
@@ -124,19 +127,52 @@ class CMarkup {
   static std::string UnescapeText(const char* text, int length = -1);
 
  private:
-  struct ElemPos;
   struct SavedPos {
     int parent = 0;
     int main = 0;
     int child = 0;
   };
+  // Where a new node goes: inside parent, after prev (0: before the first
+  // child), at an absolute text offset.
+  struct Slot {
+    int parent = 0;
+    int prev = 0;
+    int offset = 0;
+    bool appending = false;  // after a node or at the end of the content
+  };
+
+  MarkupElem& x_Elem(int index);
+  const MarkupElem& x_Elem(int index) const;
+  bool x_IsElem(int index) const;
+  int x_Start(int index) const;
+  int x_End(int index) const;
+  int x_ContentStart(int index) const;
+  int x_ContentEnd(int index) const;
+  std::string_view x_StartTag(int index) const;
+  bool x_NameIs(int index, const char* name) const;
+  int x_FindSibling(int from, const char* name) const;
+  bool x_Editable() const { return (m_nDocFlags & (MDF_READFILE | MDF_WRITEFILE)) == 0; }
+
+  void x_Reset();
+  void x_Parse();
+  bool x_FindSlot(int flags, Slot& slot);
+  void x_ExpandEmpty(int index, bool withLines);
+  int x_Insert(const Slot& slot, std::string_view text, bool withLines);
+  void x_Link(const Slot& slot, int first, int last);
+  void x_Edit(int index, int offset, int oldLength, std::string_view text, bool inStartTag);
+  int x_ReplaceText(int offset, int oldLength, std::string_view text);
+  void x_Shift(int parent, int following, int delta);
 
   std::string m_strDoc;
   std::string m_strResult;
-  std::vector<ElemPos>* m_pElemPos = nullptr;
+  std::vector<MarkupElem> m_aPos;
   std::map<std::string, SavedPos> m_SavedPos;
   int m_iPosParent = 0;
   int m_iPos = 0;
   int m_iPosChild = 0;
   int m_nDocFlags = 0;
+  // The last node (not element) added at the main level; the next sibling
+  // insertion goes after it.
+  int m_nNodeOffset = -1;
+  int m_nNodeLength = 0;
 };

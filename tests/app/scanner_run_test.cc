@@ -1,0 +1,205 @@
+// Runs the real scanner against an empty fixture tree (no firmware tables, no
+// daemon) and checks its console output and the report skeleton.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+
+#include "support/program_runner.h"
+#include "support/test_paths.h"
+#include "xml/markup.h"
+
+namespace {
+
+const char* const kBanner = "\n** Halvex Software Zelcor System Scan V1.00-01 **\n";
+const char* const kHelp =
+    "\nSyntax:\nZcSysScan -xmlreport [-xml] [-verbose]\n"
+    "\n   -xmlreport <Path>   generates XML outptut file in <Path>"
+    "\n   -xml                shows generated XML output"
+    "\n   -verbose            shows more detailed output"
+    "\n   -?                  shows this help\n";
+
+// Enabled actions in run order: Summary item name and progress text.
+const std::pair<const char*, const char*> kRunOrder[] = {
+    {"System/BIOS", "SM BIOS..."},
+    {"System/Processor", "processors..."},
+    {"System/Memory", "memory modules..."},
+    {"System/Fans", "fans..."},
+    {"System/Temperatures", "temperatures..."},
+    {"System/PowerSupplies", "power supplies..."},
+    {"System/Voltages", "voltages..."},
+    {"System/IDPROMS", "ID PROMS..."},
+    {"System/SensorDataRecords", "Sensor Data Records..."},
+    {"System/PCIDevices", "PCI devices..."},
+    {"System/SystemEventlog", "SEL..."},
+    {"System/InternalEventlog", "IEL..."},
+    {"System/BootStatus", "Boot Status..."},
+    {"System/Features", "system features..."},
+    {"StorageExtensions", "storage extensions..."},
+    {"OperatingSystem/Product", "OS version..."},
+    {"OperatingSystem/BootOptions", "OS boot options..."},
+    {"OperatingSystem/Eventlog", "OS event log..."},
+    {"OperatingSystem/Devices", "OS devices..."},
+    {"Software/Halvex/SNMPAgents", "Halvex Agents ..."},
+    {"Software/Halvex/ServerControl", "Server Control service..."},
+    {"Software/Halvex/HalvexRaid", "Halvex Raid..."},
+    {"Software/Halvex/Drivewatch", "Drivewatch data..."},
+    {"Revscope", "Revscope data..."},
+};
+
+class ScannerRun : public ::testing::Test {
+ protected:
+  ProgramResult Scan(const std::vector<std::string>& args) {
+    return RunProgram(ScannerBinary(), args,
+                      {{"HX_SYSROOT", root.path()},
+                       {"HX_HXMD_CONNECT_RETRIES", "1"},
+                       {"HX_HXMD_REPLY_TIME", "1"},
+                       {"HX_LOG_NOHDR_TOSDTERR", "1"},
+                       {"HX_LOG_RINGBUF_WEIGHT", "1"}});
+  }
+  std::string ReportPath() const { return root / "report.xml"; }
+
+  void SetUp() override { root.WriteFile("var/log/hxagt/.keep", ""); }
+
+  TempDir root;
+};
+
+TEST_F(ScannerRun, NoArgumentsOrNoSwitchesPrintHelpWithoutBanner) {
+  for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"plain", "words"}}) {
+    ProgramResult result = Scan(args);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, kHelp);
+  }
+}
+
+TEST_F(ScannerRun, QuestionMarkPrintsBannerThenHelpAndWritesNothing) {
+  ProgramResult result = Scan({"-xmlreport", ReportPath(), "-?"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, std::string(kBanner) + kHelp);
+  EXPECT_FALSE(std::ifstream(ReportPath()).good());
+}
+
+TEST_F(ScannerRun, MissingOutputPathEndsSilentlyAfterBanner) {
+  for (const auto& args : {std::vector<std::string>{"-xmlreport", "-xml"}, std::vector<std::string>{"-unknown"}}) {
+    ProgramResult result = Scan(args);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, kBanner);
+  }
+}
+
+TEST_F(ScannerRun, UnwritableOutputGivesMessageAndStatus255) {
+  std::string path = root / "missing/dir/report.xml";
+  ProgramResult result = Scan({"-xmlreport", path});
+  EXPECT_EQ(result.exitStatus, 255);
+  EXPECT_EQ(result.out,
+            std::string(kBanner) + "\n!! Failed to write XML file \"" + path + "\"! (Error No such file or directory)");
+}
+
+TEST_F(ScannerRun, PlainRunPrintsThreeLinesAndFileSize) {
+  ProgramResult result = Scan({"-XMLREPORT", ReportPath()});
+  ASSERT_EQ(result.exitStatus, 0);
+  struct stat info;
+  ASSERT_EQ(stat(ReportPath().c_str(), &info), 0);
+  EXPECT_EQ(result.out, std::string(kBanner) + "\nInitializing... done.\nCreate " + ReportPath() + "... done (" +
+                            std::to_string(info.st_size) + " bytes).");
+}
+
+TEST_F(ScannerRun, VerboseRunPrintsSourcesAndTwentyFourProgressLines) {
+  ProgramResult result = Scan({"-xmlreport", ReportPath(), "-Verbose"});
+  ASSERT_EQ(result.exitStatus, 0);
+  struct stat info;
+  ASSERT_EQ(stat(ReportPath().c_str(), &info), 0);
+  std::string expected = std::string(kBanner) + "\nInitializing...\ndone.\nCreate " + ReportPath() + "..." +
+                         "\n Source Server Control: detected\nDetecting data sources..." +
+                         "\n Source SM BIOS: not detected\n Source SNMP: not detected" +
+                         "\nPerforming system scan...";
+  char line[64];
+  int number = 1;
+  for (const auto& [item, text] : kRunOrder) {
+    std::snprintf(line, sizeof(line), "\n[%02d/24] Scanning ", number++);
+    expected += std::string(line) + text + "done";
+  }
+  expected += "\n" + ReportPath() + " created (" + std::to_string(info.st_size) + " bytes).";
+  EXPECT_EQ(result.out, expected);
+}
+
+TEST_F(ScannerRun, ShowXmlPrintsDocumentWithoutDeclaration) {
+  ProgramResult result = Scan({"-xmlreport", ReportPath(), "-xml"});
+  ASSERT_EQ(result.exitStatus, 0);
+  std::string report = ReadFile(ReportPath());
+  std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  ASSERT_EQ(report.compare(0, declaration.size(), declaration), 0);
+  std::string prefix = std::string(kBanner) + "\nInitializing... done.\nCreate " + ReportPath() + "...";
+  EXPECT_EQ(result.out.substr(0, prefix.size()), prefix);
+  EXPECT_NE(result.out.find("\n" + report.substr(declaration.size()) + " done ("), std::string::npos);
+}
+
+TEST_F(ScannerRun, ReportHasCompleteSkeleton) {
+  ASSERT_EQ(Scan({"-xmlreport", ReportPath()}).exitStatus, 0);
+  std::string text = ReadFile(ReportPath());
+  EXPECT_TRUE(std::regex_search(
+      text, std::regex("^<\\?xml version=\"1.0\" encoding=\"UTF-8\"\\?>\n"
+                       "<Root Version=\"1.00-01\" Schema=\"2\" OS=\"Linux\" SecureLog=\"false\" "
+                       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n<Summary>\n<Created>\n"
+                       "<IsAdmin>true</IsAdmin>\n"
+                       "<Date>[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}</Date>\n"
+                       "<BuildDuration>[0-9]+</BuildDuration>\n<Computer>[^<]+</Computer>\n")));
+
+  CMarkup report;
+  ASSERT_TRUE(report.SetDoc(text));
+  ASSERT_TRUE(report.FindElem("Root"));
+  report.IntoElem();
+  ASSERT_TRUE(report.FindElem("Summary"));
+  ASSERT_TRUE(report.FindChildElem("Content"));
+  report.IntoElem();
+  report.IntoElem();
+  std::vector<std::string> items;
+  while (report.FindElem("Item")) items.push_back(report.GetAttrib("Name"));
+  std::vector<std::string> expected;
+  for (const auto& [item, text] : kRunOrder) expected.push_back(item);
+  EXPECT_EQ(items, expected);
+
+  report.ResetPos();
+  report.FindElem("Root");
+  std::vector<std::string> groups;
+  while (report.FindChildElem()) groups.push_back(report.GetChildTagName());
+  EXPECT_EQ(groups.front(), "Summary");
+  for (const char* group : {"System", "OperatingSystem", "Network", "Software"})
+    EXPECT_NE(std::find(groups.begin(), groups.end(), group), groups.end()) << group;
+
+  report.ResetPos();
+  report.FindElem("Root");
+  report.IntoElem();
+  ASSERT_TRUE(report.FindElem("OperatingSystem"));
+  report.IntoElem();
+  ASSERT_TRUE(report.FindElem("Devices"));
+  EXPECT_EQ(report.GetAttrib("Schema"), "2");
+  EXPECT_EQ(report.GetSubDoc(), "<Devices Schema=\"2\"/>\n");
+  report.OutOfElem();
+  ASSERT_TRUE(report.FindElem("Network"));
+  EXPECT_EQ(report.GetSubDoc(), "<Network/>\n");
+  ASSERT_TRUE(report.FindElem("Software"));
+  ASSERT_TRUE(report.FindChildElem("Halvex"));
+}
+
+TEST_F(ScannerRun, SecureRunHasNoComputerName) {
+  ASSERT_EQ(Scan({"-xmlreport", ReportPath(), "-secure"}).exitStatus, 0);
+  std::string text = ReadFile(ReportPath());
+  EXPECT_NE(text.find("SecureLog=\"true\""), std::string::npos);
+  EXPECT_EQ(text.find("<Computer>"), std::string::npos);
+}
+
+TEST_F(ScannerRun, OverlongOutputPathIsTestedByFirst259Characters) {
+  std::string path = root.path() + "/";
+  path += std::string(300 - path.size(), 'x');
+  ProgramResult result = Scan({"-xmlreport", path});
+  EXPECT_EQ(result.exitStatus, 0);
+  struct stat info;
+  ASSERT_EQ(stat(path.substr(0, 259).c_str(), &info), 0);
+  EXPECT_EQ(info.st_size, 0);
+  EXPECT_NE(result.out.find(" done (0 bytes)."), std::string::npos);
+}
+
+}  // namespace

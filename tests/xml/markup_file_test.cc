@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/test_paths.h"
+#include "xml/markup.h"
+
+namespace {
+
+std::string Utf16(const std::string& ascii, bool bigEndian) {
+  std::string out;
+  for (char c : ascii) {
+    out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  }
+  return out;
+}
+
+TEST(MarkupFile, HonoursAndRemovesByteOrderMarks) {
+  TempDir dir;
+  const std::string doc = "<R a=\"1\">x</R>";
+  dir.WriteFile("utf8.xml", "\xEF\xBB\xBF" + doc);
+  dir.WriteFile("le.xml", "\xFF\xFE" + Utf16(doc, false));
+  dir.WriteFile("be.xml", "\xFE\xFF" + Utf16(doc, true));
+  for (const char* name : {"utf8.xml", "le.xml", "be.xml"}) {
+    CMarkup xml;
+    EXPECT_TRUE(xml.Load(dir / name)) << name;
+    EXPECT_EQ(xml.GetDoc(), doc) << name;
+  }
+}
+
+TEST(MarkupFile, ConvertsDeclaredEncodingToUtf8) {
+  TempDir dir;
+  dir.WriteFile("latin1.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<R>caf\xE9</R>");
+  dir.WriteFile("utf16.xml", Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><R/>", false));
+  CMarkup xml;
+  ASSERT_TRUE(xml.Load(dir / "latin1.xml"));
+  xml.FindElem();
+  EXPECT_EQ(xml.GetData(), "caf\xC3\xA9");
+  EXPECT_TRUE(xml.Load(dir / "utf16.xml"));
+  EXPECT_EQ(xml.GetDoc(), "<?xml version=\"1.0\" encoding=\"UTF-16\"?><R/>");
+}
+
+TEST(MarkupFile, FailsOnMissingFileOrUnknownEncodingWithResultText) {
+  TempDir dir;
+  CMarkup xml("<Old/>");
+  EXPECT_FALSE(xml.Load(dir / "missing.xml"));
+  EXPECT_EQ(xml.GetDoc(), "");
+  EXPECT_NE(xml.GetResult(), "");
+  dir.WriteFile("odd.xml", "<?xml version=\"1.0\" encoding=\"NO-SUCH-CHARSET\"?><R/>");
+  EXPECT_FALSE(xml.Load(dir / "odd.xml"));
+  EXPECT_TRUE(xml.FindElem("R"));
+}
+
+TEST(MarkupFile, WritesUtf8WithoutMarkAndDeclaredEncodingsConverted) {
+  TempDir dir;
+  CMarkup xml;
+  xml.AddElem("R", "caf\xC3\xA9");
+  xml.ResetPos();
+  xml.InsertNode(CMarkup::MNT_PROCESSING_INSTRUCTION, "xml version=\"1.0\" encoding=\"UTF-8\"");
+  ASSERT_TRUE(xml.Save(dir / "out.xml"));
+  EXPECT_EQ(ReadFile(dir / "out.xml"), xml.GetDoc());
+
+  const std::string latin = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<R>caf\xC3\xA9</R>\n";
+  std::string result;
+  ASSERT_TRUE(CMarkup::WriteTextFile(dir / "latin1.xml", latin, &result));
+  EXPECT_EQ(ReadFile(dir / "latin1.xml"), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<R>caf\xE9</R>\n");
+  ASSERT_TRUE(xml.Load(dir / "latin1.xml"));
+  EXPECT_EQ(xml.GetDoc(), latin);
+}
+
+TEST(MarkupFile, WriteFailureReturnsFalseWithResult) {
+  TempDir dir;
+  std::string result;
+  EXPECT_FALSE(CMarkup::WriteTextFile(dir / "no/such/dir/out.xml", "<R/>", &result));
+  EXPECT_NE(result.find("no/such/dir"), std::string::npos);
+}
+
+}  // namespace
