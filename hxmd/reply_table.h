@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// How the daemon answers one command. Keys left open match any value.
+// Besides the reply itself a rule can script a fault, for testing clients.
+struct _ReplyRule {
+  enum Fault {
+    FaultNone,      // reply normally
+    FaultNoReply,   // swallow the request, keep the connection
+    FaultClose,     // drop the connection without a reply
+    FaultGarbage,   // send 48 bytes that are no packet header
+    FaultTruncate,  // send the first half of the reply, then drop the connection
+  };
+
+  uint32_t OpCode = 0;
+  std::optional<uint32_t> OpCodeExt;
+  std::optional<uint32_t> ObjectId;
+  std::optional<uint32_t> CabinetNr;
+
+  uint32_t Status = 0;
+  std::vector<uint8_t> Data;
+  std::optional<uint8_t> Flags;  // default: the immediate-value bit for 1, 2 or 4 data bytes
+  Fault ReplyFault = FaultNone;
+  uint32_t DelayMs = 0;          // before the first byte of the reply
+  uint32_t Pieces = 1;           // the reply is written in this many pieces...
+  uint32_t PieceGapMs = 20;      // ...this far apart
+  uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
+
+  bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr) const;
+};
+
+// The daemon's command catalogue: rules in the order they were added; the
+// first live rule that matches a command answers it.
+class CReplyTable {
+ public:
+  // Status of a command no rule answers.
+  static constexpr uint32_t kNotAvailableStatus = 10;
+
+  void Add(_ReplyRule rule);
+  // The answering rule, counted as used; null when none matches.
+  const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr);
+  size_t size() const { return m_Rules.size(); }
+
+  uint32_t m_nDefaultStatus = kNotAvailableStatus;
+
+ private:
+  std::vector<_ReplyRule> m_Rules;
+  std::vector<uint32_t> m_UseCounts;
+  std::unordered_map<uint32_t, std::vector<size_t>> m_ByOpCode;
+};

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "hxmd/machine_profile.h"
+#include "support/test_paths.h"
+
+namespace {
+
+CMachineProfile MustLoad(const std::string& body) {
+  CMachineProfile profile;
+  std::string error;
+  EXPECT_TRUE(profile.LoadText("<HxmdProfile Name=\"t\">" + body + "</HxmdProfile>", error)) << error;
+  return profile;
+}
+
+std::vector<uint8_t> DataOf(CMachineProfile& profile, uint32_t opCode, uint32_t opCodeExt = 0, uint32_t objectId = 0,
+                            uint32_t cabinetNr = 0xFFFFFFFF) {
+  const _ReplyRule* rule = profile.m_Replies.Find(opCode, opCodeExt, objectId, cabinetNr);
+  return rule != nullptr ? rule->Data : std::vector<uint8_t>{0xDE, 0xAD};
+}
+
+using Bytes = std::vector<uint8_t>;
+
+}  // namespace
+
+TEST(MachineProfile, DataEncodingsConcatenateInOrderAsLittleEndian) {
+  CMachineProfile profile = MustLoad(
+      "<Reply OpCode='0x10' Hex='01 0a,FF'/>"
+      "<Reply OpCode='0x11' Text='AB' Nul='true'/>"
+      "<Reply OpCode='0x12' U16='1200'/>"
+      "<Reply OpCode='0x13' U32='-2'/>"
+      "<Reply OpCode='0x14'><U8>7</U8><Text>x&amp;y</Text><U16>0x0102</U16><Fill Count='3' Byte='0xAA'/></Reply>");
+  EXPECT_EQ(DataOf(profile, 0x10), (Bytes{0x01, 0x0A, 0xFF}));
+  EXPECT_EQ(DataOf(profile, 0x11), (Bytes{'A', 'B', 0}));
+  EXPECT_EQ(DataOf(profile, 0x12), (Bytes{0xB0, 0x04}));
+  EXPECT_EQ(DataOf(profile, 0x13), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(DataOf(profile, 0x14), (Bytes{7, 'x', '&', 'y', 0x02, 0x01, 0xAA, 0xAA, 0xAA}));
+}
+
+TEST(MachineProfile, OpenKeysMatchAnyValueAndFirstRuleWins) {
+  CMachineProfile profile = MustLoad(
+      "<Reply OpCode='0x20' ObjectId='3' U8='33'/>"
+      "<Reply OpCode='0x20' CabinetNr='*' U8='1'/>"
+      "<Reply OpCode='0x21' OpCodeExt='2' CabinetNr='0' Status='0x15' U8='5'/>");
+  EXPECT_EQ(DataOf(profile, 0x20, 9, 3, 7), (Bytes{33}));
+  EXPECT_EQ(DataOf(profile, 0x20, 9, 4, 7), (Bytes{1}));
+  EXPECT_EQ(profile.m_Replies.Find(0x21, 2, 0, 1), nullptr);
+  EXPECT_EQ(profile.m_Replies.Find(0x21, 1, 0, 0), nullptr);
+  ASSERT_NE(profile.m_Replies.Find(0x21, 2, 0, 0), nullptr);
+  EXPECT_EQ(profile.m_Replies.Find(0x21, 2, 0, 0)->Status, 0x15u);
+  EXPECT_EQ(profile.m_Replies.Find(0x22, 0, 0, 0), nullptr);
+}
+
+TEST(MachineProfile, RuleWithUsesRetiresSoTheNextOneAnswers) {
+  CMachineProfile profile = MustLoad("<Reply OpCode='0x30' Uses='1' Fault='close'/><Reply OpCode='0x30' U8='2'/>");
+  EXPECT_EQ(profile.m_Replies.Find(0x30, 0, 0, 0)->ReplyFault, _ReplyRule::FaultClose);
+  EXPECT_EQ(DataOf(profile, 0x30), (Bytes{2}));
+  EXPECT_EQ(DataOf(profile, 0x30), (Bytes{2}));
+}
+
+TEST(MachineProfile, SensorsBecomeCountNameStatusAndValueReplies) {
+  CMachineProfile profile = MustLoad(
+      "<Sensors CabinetNr='0xFFFFFFFF'>"
+      "<Voltage Name='12V' Status='1' CSS='true' Current='12.05' Nominal='12' Min='-12.00' Max='30.00'/>"
+      "<Temperature Name='CPU' Status='6' Current='41' Warning='89' Critical='93'/>"
+      "<Temperature Name='MEM' Status='0'/>"
+      "</Sensors>");
+  EXPECT_EQ(DataOf(profile, 0x0520), (Bytes{1}));
+  EXPECT_EQ(DataOf(profile, 0x0522), (Bytes{'1', '2', 'V'}));
+  EXPECT_EQ(DataOf(profile, 0x0529), (Bytes{1}));
+  EXPECT_EQ(DataOf(profile, 0x0524), (Bytes{0xB5, 0x04}));
+  EXPECT_EQ(DataOf(profile, 0x0527), (Bytes{12, 0}));
+  // Thresholds: low word minimum (-1200), high word maximum (3000).
+  EXPECT_EQ(DataOf(profile, 0x0523), (Bytes{0x50, 0xFB, 0xB8, 0x0B}));
+  EXPECT_EQ(DataOf(profile, 0x0400), (Bytes{2}));
+  EXPECT_EQ(DataOf(profile, 0x0404, 0, 1), (Bytes{'M', 'E', 'M'}));
+  EXPECT_EQ(DataOf(profile, 0xE001, 0x0091, 0), (Bytes{93}));
+  EXPECT_EQ(profile.m_Replies.Find(0x0402, 0, 1, 0xFFFFFFFF), nullptr);
+  EXPECT_EQ(profile.m_Replies.Find(0x0400, 0, 0, 2), nullptr);
+}
+
+TEST(MachineProfile, SensorDataRecordsGiveIdListAndRecords) {
+  CMachineProfile profile = MustLoad(
+      "<SensorDataRecords><Record Id='0x0201'>01 02 51 01</Record><Record Id='7'>AA</Record></SensorDataRecords>");
+  EXPECT_EQ(DataOf(profile, 0xF043), (Bytes{0x01, 0x02, 0x07, 0x00}));
+  EXPECT_EQ(DataOf(profile, 0xF044, 0, 0x0201), (Bytes{0x01, 0x02, 0x51, 0x01}));
+  EXPECT_EQ(DataOf(profile, 0xF044, 0, 7), (Bytes{0xAA}));
+}
+
+TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<Reply Status='0'/>", "OpCode missing"},
+      {"<Reply OpCode='zz'/>", "not a number"},
+      {"<Reply OpCode='1' Hex='0G'/>", "hex digit"},
+      {"<Reply OpCode='1' Hex='012'/>", "odd number"},
+      {"<Reply OpCode='1' Fault='explode'/>", "unknown Fault"},
+      {"<Reply OpCode='1'><Fill Count='99999999999'/></Reply>", "out of range"},
+      {"<Gadget/>", "unknown element"},
+      {"<Sensors><Widget/></Sensors>", "unknown sensor kind"},
+  };
+  for (const auto& [body, reason] : cases) {
+    CMachineProfile profile;
+    std::string error;
+    EXPECT_FALSE(profile.LoadText(std::string("<HxmdProfile>") + body + "</HxmdProfile>", error)) << body;
+    EXPECT_NE(error.find(reason), std::string::npos) << body << ": " << error;
+    EXPECT_EQ(profile.m_Replies.size(), 0u);
+  }
+  CMachineProfile profile;
+  std::string error;
+  EXPECT_FALSE(profile.LoadText("<Other/>", error));
+  EXPECT_FALSE(profile.LoadText("<HxmdProfile><Reply", error));
+  EXPECT_FALSE(profile.Load("/nonexistent/profile.xml", error));
+}
+
+TEST(MachineProfile, BundledDemoProfileLoads) {
+  CMachineProfile profile;
+  std::string error;
+  ASSERT_TRUE(profile.Load(SourceDir() + "/hxmd/profiles/demo-machine.xml", error)) << error;
+  EXPECT_EQ(DataOf(profile, 0x0520), (Bytes{4}));
+  EXPECT_EQ(DataOf(profile, 0xF043).size(), 6u);
+  EXPECT_GT(profile.m_Replies.size(), 50u);
+}
