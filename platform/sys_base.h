@@ -2,8 +2,9 @@
 #include <cstdint>
 #include <string>
 
-// Platform wrappers that keep the parameter shapes of the corresponding
-// Windows calls, so device code reads the same on every platform.
+// Platform wrappers that keep the names and parameter shapes of the
+// corresponding Windows calls. All members are static; each group of
+// wrappers is defined in the source file of its subject.
 class CSysBase {
  public:
   // Opens a file or device; only the path, the access bits (generic read
@@ -18,7 +19,16 @@ class CSysBase {
   static bool DeviceIoControl(int64_t handle, uint32_t code, const void* inBuffer, uint32_t inLength, void* outBuffer,
                               uint32_t outLength, uint32_t* bytesReturned, void* overlapped);
 
-  // The system's text for an error number: errno's text when the code is all
-  // ones, else the text of the code with its top bit cleared.
+  // The system's text for an error number (sys_base.cc): errno's text when
+  // the code is all ones, else the text of the code with its top bit cleared.
   static std::string GetLastErrorMsg(unsigned errorCode);
+
+  // Profile files (profile_file.cc). With section and key: the key's value,
+  // or the default when the file, section or key is missing or the value is
+  // empty. With a section and no key: the section's key names, each ended by
+  // a NUL, and a closing NUL. Without a section: the file's section names in
+  // the same list form. Returns the characters placed, without the final
+  // terminator.
+  static uint32_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
+                                          char* buffer, uint32_t size, const char* path);
 };

@@ -1,0 +1,268 @@
+#include "platform/debug.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "app/build_constants.h"
+#include "env_override.h"
+#include "platform/registry.h"
+#include "support/test_paths.h"
+
+namespace {
+
+using platform_test::EnvOverride;
+namespace fs = std::filesystem;
+
+constexpr const char* kRingFile = "var/log/hxagt/log.ZCSysScan_a";
+// Month, day and time; host; object name and thread id.
+const std::regex kPrefix(R"([A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]* ZCSysScan\[[0-9A-F]{8}\]: )");
+
+int64_t RingBytesPerWeight() { return 256 * sysconf(_SC_PAGESIZE); }
+
+// A fixture tree with a registry and a ring directory; the trace settings of
+// the environment are cleared and the smallest ring is configured.
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CRegistry::ReleaseTree();
+    WriteRegistry("");
+    fs::create_directories(m_root / "var/log/hxagt");
+  }
+  void TearDown() override { CRegistry::ReleaseTree(); }
+
+  void WriteRegistry(const std::string& debugKeyValues) {
+    m_root.WriteFile("etc/hxagt/registry", "[HKEY_LOCAL_MACHINE]\n[SOFTWARE]\n[Debug]\n[ZCSysScan]\n" +
+                                               debugKeyValues + "\n\n\n\n\n");
+  }
+  std::string Ring() const { return ReadFile(m_root / kRingFile); }
+  bool RingExists() const { return fs::exists(m_root / kRingFile); }
+  // The text of the ring from its first entry up to the blank space the
+  // entries have not reached yet.
+  static std::string Entries(const std::string& ring) {
+    size_t headerEnd = ring.find("# End of header.\n");
+    EXPECT_NE(headerEnd, std::string::npos);
+    size_t first = (headerEnd + 17 + 2048) / 1024 * 1024;
+    std::string entries = ring.substr(first);
+    return entries.substr(0, entries.find("___"));
+  }
+
+  TempDir m_root;
+  EnvOverride m_sysroot{"HX_SYSROOT", m_root.path()};
+  EnvOverride m_noHeader{"HX_LOG_NOHDR_TOSDTERR", "1"};
+  EnvOverride m_weight{"HX_LOG_RINGBUF_WEIGHT", "1"};
+  EnvOverride m_programWeight{"HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", std::nullopt};
+  EnvOverride m_level{"HX_LOG_DEBUG_LEVEL", std::nullopt};
+  EnvOverride m_factor{"TraceFileLimit", std::nullopt};
+  EnvOverride m_dir{"HX_LOG_RINGBUF_DIR", std::nullopt};
+};
+
+TEST_F(TraceTest, RingStartsWithPrefixedHeaderAndFirstEntryOnBlockBoundary) {
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  EXPECT_EQ(trace.m_bEnabled, 1);
+  EXPECT_EQ(trace.m_nTraceTarget, CDebug::TargetRing);
+  EXPECT_EQ(trace.m_nTraceLevel, 255u);
+  std::string ring = Ring();
+  ASSERT_EQ(static_cast<int64_t>(ring.size()), RingBytesPerWeight());
+
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(ring, match, kPrefix));
+  EXPECT_EQ(match.position(), 0);
+  EXPECT_EQ(ring.compare(match.length(), 37, "Halvex Agent ZCSysScan Version=\"1.00-"), 0);
+  EXPECT_NE(ring.find("Wrap=\"0\"\n"), std::string::npos);
+  EXPECT_NE(ring.find("]: HX_LOG_RINGBUF_WEIGHT=1\n"), std::string::npos);
+  EXPECT_NE(ring.find("]: HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN=NotSet\n"), std::string::npos);
+  EXPECT_NE(ring.find("]: Ring Buffer Size           : " + std::to_string(RingBytesPerWeight()) + "\n"),
+            std::string::npos);
+  EXPECT_NE(ring.find("]: Ring Buffer Path           : /var/log/hxagt/log.ZCSysScan_a\n"), std::string::npos);
+
+  std::string entries = Entries(ring);
+  ASSERT_TRUE(std::regex_search(entries, match, kPrefix));
+  EXPECT_EQ(match.position(), 0);
+  EXPECT_EQ(entries.substr(match.length()), "### Start of initialization. ###\n");
+
+  // Untouched space still holds the blank blocks written at creation.
+  std::string lastBlock = ring.substr(ring.size() - 1024);
+  ASSERT_TRUE(std::regex_search(lastBlock, match, kPrefix));
+  EXPECT_EQ(match.position(), 0);
+  EXPECT_EQ(lastBlock.find_first_not_of('_', match.length()), 1023u);
+  EXPECT_EQ(lastBlock.back(), '\n');
+}
+
+TEST_F(TraceTest, MissingSettingsKeyIsCreatedAndRegistrySaved) {
+  m_root.WriteFile("etc/hxagt/registry", "[HKEY_LOCAL_MACHINE]\n\n\n");
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  EXPECT_EQ(ReadFile(m_root / "etc/hxagt/registry"),
+            "[HKEY_LOCAL_MACHINE]\n[SOFTWARE]\n[Debug]\n[ZCSysScan]\n\n\n\n\n\n");
+  EXPECT_EQ(ReadFile(m_root / "etc/hxagt/registry.old"), "[HKEY_LOCAL_MACHINE]\n\n\n");
+}
+
+TEST_F(TraceTest, EntriesDropLeadingLineFeedsEndInOneAndObeyTheLevel) {
+  EnvOverride level("HX_LOG_DEBUG_LEVEL", "1");
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  trace.Print(1, "\n\nCTest               : level %d", 1);
+  trace.Print(2, "\nCTest               : level %d", 2);
+  trace.Print(1, "ends with its own line feed\n");
+  trace.PrintAlways(9, "always %s\n", "written");
+  std::string entries = Entries(Ring());
+  EXPECT_NE(entries.find("]: CTest               : level 1\n"), std::string::npos);
+  EXPECT_EQ(entries.find("level 2"), std::string::npos);
+  EXPECT_NE(entries.find("]: ends with its own line feed\n"), std::string::npos);
+  EXPECT_EQ(entries.find("line feed\n\n"), std::string::npos);
+  EXPECT_NE(entries.find("]: always written\n"), std::string::npos);
+}
+
+TEST_F(TraceTest, OverlongMessageIsCutTo1024Characters) {
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  trace.Print(1, "%s|", std::string(2000, 'x').c_str());
+  std::string entries = Entries(Ring());
+  size_t start = entries.find("]: x") + 3;
+  EXPECT_EQ(entries.substr(start, 1025), std::string(1024, 'x') + "\n");
+}
+
+TEST_F(TraceTest, FullRingRewritesHeaderWithWrapCountAndContinuesBehindIt) {
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  const std::string filler(900, 'f');
+  int written = 0;
+  while (trace.WrapCount() == 0) trace.Print(3, "entry %06d %s", ++written, filler.c_str());
+  trace.Print(3, "entry after wrap");
+
+  std::string ring = Ring();
+  ASSERT_EQ(static_cast<int64_t>(ring.size()), RingBytesPerWeight());
+  EXPECT_NE(ring.substr(0, 300).find("Wrap=\"1\"\n"), std::string::npos);
+  std::string entries = Entries(ring);
+  char newest[32];
+  std::snprintf(newest, sizeof(newest), "]: entry %06d ", written);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(entries, match, kPrefix));
+  EXPECT_EQ(match.position(), 0);
+  EXPECT_EQ(entries.find(newest), static_cast<size_t>(match.length()) - 3) << "the entry that wrapped comes first";
+  EXPECT_NE(entries.find("]: entry after wrap\n"), std::string::npos);
+  EXPECT_NE(ring.find("]: entry 000900 "), std::string::npos) << "older entries beyond the newest stay";
+  EXPECT_EQ(ring.find("]: entry 000001 "), std::string::npos) << "the oldest entries are overwritten";
+}
+
+TEST_F(TraceTest, SettingsPrecedenceEnvironmentThenRegistryThenDefault) {
+  WriteRegistry("DebugLevel=d=3\nRingBufferSizeWeight=d=2\nRingBufferSizeFactor=d=-1\n");
+  {
+    EnvOverride weight("HX_LOG_RINGBUF_WEIGHT", std::nullopt);
+    CDebug trace;
+    ASSERT_EQ(trace.Init(HxObjectName), 1);
+    EXPECT_EQ(trace.m_nTraceLevel, 3u);
+    EXPECT_EQ(trace.RingSize(), 2 * RingBytesPerWeight()) << "absent factor defaults to 1";
+  }
+  {
+    EnvOverride level("HX_LOG_DEBUG_LEVEL", "");
+    EnvOverride factor("TraceFileLimit", "5");
+    EnvOverride programWeight("HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", "1");
+    CDebug trace;
+    ASSERT_EQ(trace.Init(HxObjectName), 1);
+    EXPECT_EQ(trace.m_nTraceLevel, 0u) << "an empty variable still wins and reads as 0";
+    EXPECT_EQ(trace.RingSize(), 2 * RingBytesPerWeight()) << "factor is clamped to 2";
+  }
+}
+
+TEST_F(TraceTest, RingDirectoryFromRegistry) {
+  WriteRegistry("RingBufferDirectory=s=/var/trace\n");
+  fs::create_directories(m_root / "var/trace");
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  EXPECT_EQ(trace.RingPath(), "/var/trace/log.ZCSysScan_a");
+  EXPECT_TRUE(fs::exists(m_root / "var/trace/log.ZCSysScan_a"));
+}
+
+TEST_F(TraceTest, ZeroWeightOrForeignNameTracesNothing) {
+  for (bool foreign : {false, true}) {
+    EnvOverride weight("HX_LOG_RINGBUF_WEIGHT", foreign ? "1" : "0");
+    CDebug trace;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(trace.Init(foreign ? "OtherProgram" : HxObjectName), 1);
+    trace.Print(1, "\nnot traced");
+    trace.PrintAlways(1, "\nseen");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(trace.m_nTraceTarget, CDebug::TargetStderr);
+    EXPECT_EQ(trace.m_nTraceLevel, 0u);
+    EXPECT_FALSE(RingExists());
+    EXPECT_EQ(err.find("not traced"), std::string::npos);
+    EXPECT_NE(err.find("]: seen\n"), std::string::npos);
+  }
+}
+
+TEST_F(TraceTest, UnwritableRingDirectoryFallsBackToStderrWithBothErrorLines) {
+  fs::remove_all(m_root / "var/log/hxagt");
+  EnvOverride header("HX_LOG_NOHDR_TOSDTERR", std::nullopt);
+  testing::internal::CaptureStderr();
+  CDebug trace(HxObjectName);
+  trace.Print(1, "\nnot traced");
+  trace.PrintAlways(1, "\nstill seen");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(trace.m_bEnabled, 0);
+  EXPECT_FALSE(RingExists());
+  EXPECT_NE(err.find("]: Halvex Agent ZCSysScan"), std::string::npos) << "header goes to stderr regardless";
+  EXPECT_NE(err.find("]: # End of header.\n"), std::string::npos);
+  EXPECT_NE(err.find("]: Error during initialization of the CDebug instance.\n"), std::string::npos);
+  std::string reason = "]: Error message: \"Error 2 opening /var/log/hxagt/log.ZCSysScan_a (" +
+                       std::to_string(RingBytesPerWeight()) + "), try logging to stderr.\n\"\n";
+  EXPECT_NE(err.find(reason), std::string::npos) << err;
+  EXPECT_EQ(err.find("not traced"), std::string::npos);
+  EXPECT_NE(err.find("]: still seen\n"), std::string::npos);
+}
+
+TEST_F(TraceTest, DumpHexShowsAtMost256BytesInLinesOf16) {
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  std::vector<unsigned char> bytes(300);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i);
+  trace.DumpHex(6, bytes.data(), bytes.size(), 1, 1);
+  trace.DumpHex(6, bytes.data(), 0, 1, 1);
+  trace.DumpHex(6, nullptr, 4, 1, 1);
+  std::string entries = Entries(Ring());
+  EXPECT_NE(entries.find(", Len=300, TrLen=256, ascii=\"" + std::string(32, '.') + " !\"#$"), std::string::npos);
+  EXPECT_NE(entries.find("]: 0000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n"), std::string::npos);
+  EXPECT_NE(entries.find("]: 00F0: F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF\n"), std::string::npos);
+  EXPECT_EQ(entries.find("0100:"), std::string::npos);
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), '\n'), 1 + 1 + 16) << "start entry, data line, 16 rows";
+
+  const unsigned char three[] = {0xAB, 'x', 0};
+  trace.DumpHex(6, three, sizeof(three), 0, 0);
+  entries = Entries(Ring());
+  EXPECT_NE(entries.find("Len=3, TrLen=3, ascii=\"\"\n"), std::string::npos);
+  EXPECT_NE(entries.find("]:  AB 78 00\n"), std::string::npos);
+}
+
+TEST_F(TraceTest, ConcurrentWritersNeverInterleaveEntries) {
+  CDebug trace;
+  ASSERT_EQ(trace.Init(HxObjectName), 1);
+  constexpr int kThreads = 4;
+  constexpr int kEntries = 200;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&trace, t] {
+      for (int i = 0; i < kEntries; ++i) trace.Print(1, "\nthread %d entry %03d %s", t, i, std::string(64, 'a' + t).c_str());
+    });
+  for (std::thread& thread : threads) thread.join();
+  std::string entries = Entries(Ring());
+  const std::regex line(R"(\]: thread ([0-9]) entry [0-9]{3} ([a-z])\2{63}\n)");
+  int intact = 0;
+  for (auto it = std::sregex_iterator(entries.begin(), entries.end(), line); it != std::sregex_iterator(); ++it)
+    ++intact;
+  EXPECT_EQ(intact, kThreads * kEntries);
+}
+
+TEST(TraceHostNameTest, NodeNameIsCutAtFirstDotAndLongNamesMarked) {
+  EXPECT_EQ(CDebug::ShortHostName("db7.example.com"), "db7");
+  EXPECT_EQ(CDebug::ShortHostName(std::string(31, 'h').c_str()), std::string(31, 'h'));
+  EXPECT_EQ(CDebug::ShortHostName(std::string(32, 'h').c_str()), std::string(31, 'h') + "*");
+  EXPECT_EQ(CDebug::ShortHostName(std::string(60, 'h').c_str()), std::string(31, 'h') + "**");
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#include "platform/process.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/test_paths.h"
+
+namespace {
+
+TEST(ProcessTest, CurrentDirMatchesTheWorkingDirectory) {
+  std::string dir = "unchanged";
+  ASSERT_TRUE(CProcess::GetCurrentDir(dir));
+  EXPECT_EQ(dir, std::filesystem::current_path().string());
+}
+
+TEST(ProcessTest, RemovedCurrentDirFailsAndKeepsTheOldText) {
+  std::filesystem::path home = std::filesystem::current_path();
+  std::string dir = "unchanged";
+  bool result = true;
+  {
+    TempDir temp;
+    std::string gone = temp / "gone";
+    std::filesystem::create_directory(gone);
+    ASSERT_EQ(chdir(gone.c_str()), 0);
+    std::filesystem::remove(gone);
+    result = CProcess::GetCurrentDir(dir);
+    std::filesystem::current_path(home);
+  }
+  EXPECT_FALSE(result);
+  EXPECT_EQ(dir, "unchanged");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "env_override.h"
+#include "platform/sys_base.h"
+#include "support/test_paths.h"
+
+namespace {
+
+using platform_test::EnvOverride;
+
+constexpr const char* kIni = "/etc/hxagt/Adapter.ini";
+
+// Splits a NUL-separated list of count characters into its entries.
+std::vector<std::string> ListEntries(const char* buffer, uint32_t count) {
+  std::vector<std::string> entries;
+  for (uint32_t pos = 0; pos < count; pos += static_cast<uint32_t>(std::strlen(buffer + pos)) + 1)
+    entries.emplace_back(buffer + pos);
+  return entries;
+}
+
+class ProfileFileTest : public ::testing::Test {
+ protected:
+  void Write(const std::string& text) { m_root.WriteFile("etc/hxagt/Adapter.ini", text); }
+
+  std::string Value(const char* section, const char* key, uint32_t size = 64) {
+    std::vector<char> buffer(size, 'X');
+    uint32_t count = CSysBase::GetPrivateProfileString(section, key, "dflt", buffer.data(), size, kIni);
+    EXPECT_EQ(buffer[count], '\0');
+    return std::string(buffer.data(), count);
+  }
+
+  TempDir m_root;
+  EnvOverride m_sysroot{"HX_SYSROOT", m_root.path()};
+};
+
+TEST_F(ProfileFileTest, ValueLookupTrimsCommentsAndBlanks) {
+  Write("; adapters\n"
+        "  [1077:2422]\n"
+        "Vendor = QLogic HBA ; the vendor\n"
+        "Model=x;y\n"
+        "   Speed   =   4G\n");
+  EXPECT_EQ(Value("1077:2422", "Vendor"), "QLogic HBA");
+  EXPECT_EQ(Value("1077:2422", "Model"), "x");
+  EXPECT_EQ(Value("1077:2422", "Speed"), "4G");
+}
+
+TEST_F(ProfileFileTest, EmptyValueMissingKeyAndMissingFileGiveTheDefault) {
+  Write("[S]\nEmpty=\nOther=1\n");
+  EXPECT_EQ(Value("S", "Empty"), "dflt");
+  EXPECT_EQ(Value("S", "Missing"), "dflt");
+  EXPECT_EQ(Value("NoSuch", "Other"), "dflt");
+  char buffer[8] = "junk";
+  EXPECT_EQ(CSysBase::GetPrivateProfileString("S", "Other", nullptr, buffer, sizeof(buffer), "/etc/none.ini"), 0u);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(CSysBase::GetPrivateProfileString("S", "Other", "default", buffer, 4, "/etc/none.ini"), 3u);
+  EXPECT_STREQ(buffer, "def");
+}
+
+TEST_F(ProfileFileTest, SectionNameMustMatchExactly) {
+  Write("[ S ]\nk=blanks\n[s]\nk=lower\n[S]\nk=exact\n");
+  EXPECT_EQ(Value("S", "k"), "exact");
+}
+
+TEST_F(ProfileFileTest, FirstKeyAndFirstSectionWin) {
+  Write("[S]\nk=first\nk=second\n[T]\nk=t\n[S]\nk=third\nonly=later\n");
+  EXPECT_EQ(Value("S", "k"), "first");
+  EXPECT_EQ(Value("S", "only"), "dflt");
+  EXPECT_EQ(Value("T", "k"), "t");
+}
+
+TEST_F(ProfileFileTest, ValueIsCutToTheBuffer) {
+  Write("[S]\nk=abcdefghij\n");
+  EXPECT_EQ(Value("S", "k", 5), "abcd");
+}
+
+TEST_F(ProfileFileTest, ListsSectionsAndKeysWithClosingNul) {
+  Write("[A]\nk1=1\n; note\nk2 = 2\nnoequals\n[B]\nk3=3\n[broken\n[C]\n");
+  char buffer[64];
+  std::memset(buffer, 'X', sizeof(buffer));
+  uint32_t count = CSysBase::GetPrivateProfileString(nullptr, "ignored", nullptr, buffer, sizeof(buffer), kIni);
+  EXPECT_EQ(ListEntries(buffer, count), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(buffer[count], '\0');
+
+  count = CSysBase::GetPrivateProfileString("A", nullptr, nullptr, buffer, sizeof(buffer), kIni);
+  EXPECT_EQ(count, 6u);
+  EXPECT_EQ(ListEntries(buffer, count), (std::vector<std::string>{"k1", "k2"}));
+  EXPECT_EQ(buffer[count], '\0');
+}
+
+TEST_F(ProfileFileTest, KeyListStopsWithinSmallBufferAndStaysClosed) {
+  Write("[S]\nabc=1\ndef=2\nghi=3\n");
+  char buffer[10];
+  std::memset(buffer, 'X', sizeof(buffer));
+  uint32_t count = CSysBase::GetPrivateProfileString("S", nullptr, nullptr, buffer, sizeof(buffer), kIni);
+  EXPECT_EQ(count, 8u);
+  EXPECT_EQ(std::string(buffer, 9), std::string("abc\0def\0\0", 9));
+}
+
+TEST_F(ProfileFileTest, ListRunningPastTheBufferKeepsDoubleNulInside) {
+  Write("[S]\nlongkeyname=1\n");
+  char buffer[8];
+  std::memset(buffer, 'X', sizeof(buffer));
+  uint32_t count = CSysBase::GetPrivateProfileString("S", nullptr, nullptr, buffer, sizeof(buffer), kIni);
+  EXPECT_EQ(count, 6u);
+  EXPECT_EQ(std::string(buffer, 8), std::string("longke\0\0", 8));
+}
+
+TEST_F(ProfileFileTest, OverlongLinesAreReadInPiecesWithoutOverflow) {
+  Write("[S]\nk=" + std::string(3000, 'v') + "\nnext=ok\n");
+  std::string value = Value("S", "k", 4096);
+  EXPECT_EQ(value, std::string(1021, 'v'));
+  EXPECT_EQ(Value("S", "next"), "ok");
+}
+
+}  // namespace
