@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "platform/critical_section.h"
+
 // Location of one PCI function.
 struct CPciAddress {
   int32_t segment = 0;
@@ -95,8 +97,11 @@ class CPciConfigList {
   // The index-th device in address order.
   bool GetDevice(int index, CPciSlotData& device) const;
   void Store(const CPciSlotData& device);
+  // Guards the list while it is filled and while entries are fetched.
+  CCriticalSection& Lock() { return m_Lock; }
 
  private:
   std::map<CPciAddress, CPciSlotData> m_Devices;
   int m_nCount = 0;
+  CCriticalSection m_Lock;
 };
