@@ -138,8 +138,8 @@ _ActionState CDiagReport::ScanPci(CMarkup& xml) {
       devices.Clear();
       CPciConfigList::ScanPciSlots(devices, 1);
     }
-    std::string adapterFile = HxSysPath(kAdapterNameFile);
-    if (!CanRead(adapterFile)) adapterFile.clear();
+    // The profile reader resolves the path under the system root itself.
+    std::string adapterFile = CanRead(HxSysPath(kAdapterNameFile)) ? kAdapterNameFile : "";
 
     for (int index = 0; index < devices.Count(); ++index) {
       try {

@@ -237,7 +237,8 @@ void CHxmdServer::HandleRequest(Connection& connection, const uint8_t* request, 
   const _ReplyRule* rule = nullptr;
   if (!connection.eventChannel)
     rule = m_Profile.m_Replies.Find(opCode, opCodeExt, Packet::Load32(request + Packet::kOffObjectId),
-                                    Packet::Load32(request + Packet::kOffCabinetNr));
+                                    Packet::Load32(request + Packet::kOffCabinetNr), request + Packet::kHeaderSize,
+                                    dataLength);
   QueueReply(connection, request, rule);
 }
 

@@ -302,6 +302,114 @@ void ParseSensorDataRecords(CMarkup& xml, CReplyTable& table) {
   for (_ReplyRule& record : records) table.Add(std::move(record));
 }
 
+// Inventory objects (memory modules, processors) answer one command per
+// attribute, addressed by the object's index. Width 0 is a text, -1 a
+// "true"/"false" byte, else a little-endian number of that many bytes.
+struct InventoryCommand {
+  uint32_t opCode;
+  uint32_t opCodeExt;
+  const char* attribute;
+  int width;
+};
+
+void AddInventoryReplies(const CMarkup& xml, CReplyTable& table, uint32_t index,
+                         const std::vector<InventoryCommand>& commands) {
+  for (const InventoryCommand& command : commands) {
+    std::string value = xml.GetAttrib(command.attribute);
+    if (value.empty()) continue;
+    std::vector<uint8_t> data;
+    if (command.width == 0)
+      data.assign(value.begin(), value.end());
+    else if (command.width < 0)
+      data.push_back(Flag(xml, command.attribute) ? 1 : 0);
+    else
+      AppendLittleEndian(data, Number(xml, command.attribute, 0), command.width);
+    table.Add(SensorRule(command.opCode, command.opCodeExt, index, std::nullopt, std::move(data)));
+  }
+}
+
+_ReplyRule CountRule(uint32_t opCode, uint32_t count) {
+  _ReplyRule rule = SensorRule(opCode, 0, 0, std::nullopt, {uint8_t(count)});
+  rule.ObjectId.reset();
+  return rule;
+}
+
+// <MemoryModules> lists the module slots in index order: status, name, size,
+// bank, type, frequency, configuration status and the SPD image (hex bytes
+// in an <SPD> child). Size, Bank and MemoryType (SMBIOS type code) also make
+// up the 16-byte module record.
+void ParseMemoryModules(CMarkup& xml, CReplyTable& table) {
+  static const std::vector<InventoryCommand> kCommands = {
+      {0x0702, 0, "Name", 0},      {0x0708, 0, "CSS", -1},      {0x0701, 0, "Status", 1},
+      {0x0705, 0, "Approved", -1}, {0x070A, 0, "Size", 4},      {0x070B, 0, "Type", 0},
+      {0x0709, 0, "Frequency", 2}, {0x0707, 0, "ConfigStatus", 1},
+  };
+  uint32_t count = 0;
+  xml.IntoElem();
+  while (xml.FindElem("Module")) {
+    uint32_t index = count++;
+    AddInventoryReplies(xml, table, index, kCommands);
+    std::vector<uint8_t> record(4, 0);
+    AppendLittleEndian(record, Number(xml, "Size", 0), 4);
+    AppendLittleEndian(record, Number(xml, "Bank", 0), 2);
+    AppendLittleEndian(record, 0, 2);
+    AppendLittleEndian(record, Number(xml, "MemoryType", 0), 4);
+    table.Add(SensorRule(0x0703, 0, index, std::nullopt, std::move(record)));
+    if (xml.FindChildElem("SPD")) {
+      std::vector<uint8_t> image;
+      AppendHex(xml, image, xml.GetChildData());
+      table.Add(SensorRule(0x0C10, 3, index, std::nullopt, std::move(image)));
+    }
+  }
+  xml.OutOfElem();
+  table.Add(CountRule(0x0700, count));
+}
+
+// <Processors Boot=".."> lists the sockets in index order. Speed and
+// ExternalClock (MHz) make up the 8-byte speed record.
+void ParseProcessors(CMarkup& xml, CReplyTable& table) {
+  static const std::vector<InventoryCommand> kCommands = {
+      {0x0602, 0, "Socket", 0},       {0x0604, 0, "Manufacturer", 0}, {0x060B, 0, "Model", 0},
+      {0x0601, 0, "Status", 1},       {0x060A, 0, "Cores", 2},        {0x060E, 0, "CoresEnabled", 2},
+      {0x0606, 0, "Threads", 1},      {0x061A, 0, "QPISpeed", 2},     {0x0607, 1, "L1Cache", 4},
+      {0x0607, 2, "L2Cache", 4},      {0x0607, 3, "L3Cache", 4},
+  };
+  if (!xml.GetAttrib("Boot").empty()) table.Add(CountRule(0x0611, uint32_t(Number(xml, "Boot", 0))));
+  uint32_t count = 0;
+  xml.IntoElem();
+  while (xml.FindElem("CPU")) {
+    uint32_t index = count++;
+    AddInventoryReplies(xml, table, index, kCommands);
+    if (!xml.GetAttrib("Speed").empty()) {
+      std::vector<uint8_t> speed;
+      AppendLittleEndian(speed, Number(xml, "ExternalClock", 100), 2);
+      AppendLittleEndian(speed, Number(xml, "Speed", 0), 2);
+      AppendLittleEndian(speed, 0, 4);
+      table.Add(SensorRule(0x0603, 0, index, std::nullopt, std::move(speed)));
+    }
+  }
+  xml.OutOfElem();
+  table.Add(CountRule(0x0600, count));
+}
+
+// <PciSlots> names the physical slots of PCI functions. A function asks with
+// its location as request data (segment and bus 16-bit, device, function);
+// a <Slot> without Function answers every function of the device.
+void ParsePciSlots(CMarkup& xml, CReplyTable& table) {
+  xml.IntoElem();
+  while (xml.FindElem("Slot")) {
+    std::string designation = xml.GetAttrib("Designation");
+    _ReplyRule rule = SensorRule(0x1403, 0, 0, std::nullopt, {designation.begin(), designation.end()});
+    rule.ObjectId.reset();
+    AppendLittleEndian(rule.RequestData, Number(xml, "Segment", 0), 2);
+    AppendLittleEndian(rule.RequestData, Number(xml, "Bus", 0), 2);
+    AppendLittleEndian(rule.RequestData, Number(xml, "Device", 0), 1);
+    if (!xml.GetAttrib("Function").empty()) AppendLittleEndian(rule.RequestData, Number(xml, "Function", 0), 1);
+    table.Add(std::move(rule));
+  }
+  xml.OutOfElem();
+}
+
 }  // namespace
 
 bool CMachineProfile::Load(const std::string& path, std::string& error) {
@@ -341,12 +449,17 @@ bool CMachineProfile::LoadText(const std::string& text, std::string& error) {
       std::string tag = xml.GetTagName();
       if (tag == "Reply") m_Replies.Add(ParseReply(xml));
       else if (tag == "Event") m_Events.push_back(ParseEvent(xml));
-      else if (tag != "Sensors" && tag != "SensorDataRecords") Fail(xml, "unknown element");
+      else if (tag != "Sensors" && tag != "SensorDataRecords" && tag != "MemoryModules" && tag != "Processors" &&
+               tag != "PciSlots")
+        Fail(xml, "unknown element");
     }
     xml.ResetMainPos();
     while (xml.FindElem()) {
       if (xml.GetTagName() == "Sensors") ParseSensors(xml, m_Replies);
       if (xml.GetTagName() == "SensorDataRecords") ParseSensorDataRecords(xml, m_Replies);
+      if (xml.GetTagName() == "MemoryModules") ParseMemoryModules(xml, m_Replies);
+      if (xml.GetTagName() == "Processors") ParseProcessors(xml, m_Replies);
+      if (xml.GetTagName() == "PciSlots") ParsePciSlots(xml, m_Replies);
     }
   } catch (const ProfileError& failure) {
     *this = CMachineProfile();
