@@ -8,6 +8,7 @@
 
 #include "app/build_constants.h"
 #include "app/hx_string.h"
+#include "osinfo/os_info.h"
 #include "platform/debug.h"
 
 namespace {
@@ -203,6 +204,10 @@ void CDiagReport::AddCreatedHeader() {
   m_Report.AddChildElem("BuildDuration");
   std::string computer = m_bSecure ? std::string() : ComputerName();
   if (!computer.empty()) m_Report.AddChildElem("Computer", computer);
+  std::string company;
+  if (COsInfo::GetOSVendorName(company)) m_Report.AddChildElem("Company", company);
+  std::string product;
+  if (COsInfo::GetOSProductName(product)) m_Report.AddChildElem("OS", product);
   m_Report.OutOfElem();
 }
 

@@ -143,6 +143,7 @@ class CDiagReport {
 
  private:
   void AddCreatedHeader();
+  void ConnectRemoteSMBios();
   void RunAction(_ActionType type, CMarkup& section, int& index, int& total);
   void StampBuildDuration(long seconds);
   void WriteReport();

@@ -51,13 +51,15 @@ const std::pair<const char*, const char*> kRunOrder[] = {
 
 class ScannerRun : public ::testing::Test {
  protected:
-  ProgramResult Scan(const std::vector<std::string>& args) {
-    return RunProgram(ScannerBinary(), args,
-                      {{"HX_SYSROOT", root.path()},
-                       {"HX_HXMD_CONNECT_RETRIES", "1"},
-                       {"HX_HXMD_REPLY_TIME", "1"},
-                       {"HX_LOG_NOHDR_TOSDTERR", "1"},
-                       {"HX_LOG_RINGBUF_WEIGHT", "1"}});
+  ProgramResult Scan(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) {
+    env.insert({{"HX_SYSROOT", root.path()},
+                {"HX_HXMD_CONNECT_RETRIES", "1"},
+                {"HX_HXMD_REPLY_TIME", "1"},
+                {"HX_LOG_NOHDR_TOSDTERR", "1"},
+                {"HX_LOG_RINGBUF_WEIGHT", "1"},
+                {"HX_VENDOR", ""},
+                {"HX_OS", ""}});
+    return RunProgram(ScannerBinary(), args, env);
   }
   std::string ReportPath() const { return root / "report.xml"; }
 
@@ -189,6 +191,12 @@ TEST_F(ScannerRun, SecureRunHasNoComputerName) {
   std::string text = ReadFile(ReportPath());
   EXPECT_NE(text.find("SecureLog=\"true\""), std::string::npos);
   EXPECT_EQ(text.find("<Computer>"), std::string::npos);
+}
+
+TEST_F(ScannerRun, CompanyAndOsFollowComputerWhenKnown) {
+  ASSERT_EQ(Scan({"-xmlreport", ReportPath()}, {{"HX_VENDOR", "Acme"}, {"HX_OS", "Linux 9"}}).exitStatus, 0);
+  EXPECT_TRUE(std::regex_search(ReadFile(ReportPath()),
+                                std::regex("</Computer>\n<Company>Acme</Company>\n<OS>Linux 9</OS>\n</Created>")));
 }
 
 TEST_F(ScannerRun, OverlongOutputPathIsTestedByFirst259Characters) {
