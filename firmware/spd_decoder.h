@@ -115,14 +115,21 @@ class SPD {
   // by the absent value. Operations nest, so the short mark is kept for the
   // caller.
   template <class Result, class Compute>
-  Result Decode(Result absent, Compute compute) const;
+  Result Decode(Result absent, Compute compute) const {
+    bool outerShort = m_bShort;
+    m_bShort = false;
+    Result result = compute();
+    bool wasShort = m_bShort;
+    m_bShort = outerShort || wasShort;
+    return wasShort ? absent : result;
+  }
   template <class Compute>
   const char* DecodeText(Compute compute) const { return Decode<const char*>(Unknown, compute); }
 
   const char* Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void Append(const char* format, ...) __attribute__((format(printf, 2, 3)));
   const char* Manufacturer(size_t bankOffset, size_t codeOffset) const;
-  const char* ContinuationManufacturer() const;
+  const char* ContinuationManufacturer(size_t offset) const;
   uint32_t AddressBits(uint32_t rank, bool rows) const;
   bool IsOlder() const;
 
