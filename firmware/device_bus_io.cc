@@ -114,12 +114,15 @@ bool CDeviceBusIo::GetPciConfigSpace(const std::string& path, uint8_t* header) {
     HX_TRACE(4, "GetPciConfigSpace: cannot open %s\n", path.c_str());
     return false;
   }
-  ssize_t got = lseek(fd, 0, SEEK_SET) == 0 ? read(fd, header, pci_header::kSize) : -1;
+  // A short read leaves the caller's header as it was.
+  uint8_t bytes[pci_header::kSize];
+  ssize_t got = lseek(fd, 0, SEEK_SET) == 0 ? read(fd, bytes, sizeof bytes) : -1;
   close(fd);
-  if (got != static_cast<ssize_t>(pci_header::kSize)) {
+  if (got != static_cast<ssize_t>(sizeof bytes)) {
     HX_TRACE(3, "GetPciConfigSpace : read error from %s\n", path.c_str());
     return false;
   }
+  std::memcpy(header, bytes, sizeof bytes);
   HX_TRACE(3, "GetPciConfigSpace : %d bytes read at offset 0x%02x from %s\n", static_cast<int>(pci_header::kSize), 0,
            path.c_str());
   return true;

@@ -178,3 +178,11 @@ TEST(PciConfigHeader, WalksMemoryAndIoBarsSkippingHighHalvesAndStoppingAtZero) {
   EXPECT_EQ(address.low, 0xF7100000u) << "type 01 is skipped";
   EXPECT_FALSE(CPciCommonConfigHeader::GetMemoryAddress(address, reserved, 4, 1)) << "walk ends at the zero BAR";
 }
+
+TEST_F(PciScanTest, ShortFirstConfigurationFileIsNoDevice) {
+  // The walk still starts at 0:0:0.0; its cut header must not pass for one.
+  m_Tree.AddFile("00/00.0", std::string(40, '\x86'));
+  std::vector<CPciSlotData> devices = Scan(0);
+  ASSERT_EQ(devices.size(), 7u);
+  EXPECT_EQ(Address(devices.front().address), "0:0:28.0");
+}
