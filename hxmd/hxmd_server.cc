@@ -235,10 +235,11 @@ void CHxmdServer::HandleRequest(Connection& connection, const uint8_t* request, 
     return;
   }
   const _ReplyRule* rule = nullptr;
-  if (!connection.eventChannel)
+  if (!connection.eventChannel) {
+    std::vector<uint8_t> parameters(request + Packet::kHeaderSize, request + Packet::kHeaderSize + dataLength);
     rule = m_Profile.m_Replies.Find(opCode, opCodeExt, Packet::Load32(request + Packet::kOffObjectId),
-                                    Packet::Load32(request + Packet::kOffCabinetNr), request + Packet::kHeaderSize,
-                                    dataLength);
+                                    Packet::Load32(request + Packet::kOffCabinetNr), parameters);
+  }
   QueueReply(connection, request, rule);
 }
 

@@ -1,7 +1,5 @@
 #include "hxmd/reply_table.h"
 
-#include <algorithm>
-
 namespace {
 
 bool KeyMatches(const std::optional<uint32_t>& key, uint32_t value) { return !key || *key == value; }
@@ -9,11 +7,9 @@ bool KeyMatches(const std::optional<uint32_t>& key, uint32_t value) { return !ke
 }  // namespace
 
 bool _ReplyRule::Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
-                         const uint8_t* data, size_t length) const {
-  bool dataMatches = RequestData.empty() || (data != nullptr && length >= RequestData.size() &&
-                                             std::equal(RequestData.begin(), RequestData.end(), data));
+                         const std::vector<uint8_t>& requestData) const {
   return OpCode == opCode && KeyMatches(OpCodeExt, opCodeExt) && KeyMatches(ObjectId, objectId) &&
-         KeyMatches(CabinetNr, cabinetNr) && dataMatches;
+         KeyMatches(CabinetNr, cabinetNr) && (!RequestData || *RequestData == requestData);
 }
 
 void CReplyTable::Add(_ReplyRule rule) {
@@ -23,13 +19,13 @@ void CReplyTable::Add(_ReplyRule rule) {
 }
 
 const _ReplyRule* CReplyTable::Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
-                                    const uint8_t* data, size_t length) {
+                                    const std::vector<uint8_t>& requestData) {
   auto candidates = m_ByOpCode.find(opCode);
   if (candidates == m_ByOpCode.end()) return nullptr;
   for (size_t index : candidates->second) {
     const _ReplyRule& rule = m_Rules[index];
     if (rule.Uses != 0 && m_UseCounts[index] >= rule.Uses) continue;
-    if (!rule.Matches(opCode, opCodeExt, objectId, cabinetNr, data, length)) continue;
+    if (!rule.Matches(opCode, opCodeExt, objectId, cabinetNr, requestData)) continue;
     ++m_UseCounts[index];
     return &rule;
   }

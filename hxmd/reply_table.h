@@ -20,9 +20,7 @@ struct _ReplyRule {
   std::optional<uint32_t> OpCodeExt;
   std::optional<uint32_t> ObjectId;
   std::optional<uint32_t> CabinetNr;
-  // When not empty, the request's data must start with these bytes (commands
-  // that name their object in the data, such as a PCI function's location).
-  std::vector<uint8_t> RequestData;
+  std::optional<std::vector<uint8_t>> RequestData;  // the request's parameters, exactly
 
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
@@ -34,7 +32,7 @@ struct _ReplyRule {
   uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
 
   bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
-               const uint8_t* data = nullptr, size_t length = 0) const;
+               const std::vector<uint8_t>& requestData) const;
 };
 
 // The daemon's command catalogue: rules in the order they were added; the
@@ -47,7 +45,7 @@ class CReplyTable {
   void Add(_ReplyRule rule);
   // The answering rule, counted as used; null when none matches.
   const _ReplyRule* Find(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
-                         const uint8_t* data = nullptr, size_t length = 0);
+                         const std::vector<uint8_t>& requestData = {});
   size_t size() const { return m_Rules.size(); }
 
   uint32_t m_nDefaultStatus = kNotAvailableStatus;

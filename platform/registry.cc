@@ -151,8 +151,6 @@ CRegistry::CRegistry() {
 }
 
 CRegistry::~CRegistry() {
-  m_valueBuffer.clear();
-  m_path.clear();
   try {
     SaveTree();
   } catch (const std::bad_alloc&) {

@@ -12,6 +12,7 @@
 // File format, one line per value or subkey header:
 //   name=s=text   name=es=text   name=d=-5   name=b=0a ff
 //   [Subkey]      ... the subkey's lines, closed by an empty line
+// Lines may be of any length; a line is text up to its first NUL byte.
 // Names and texts the format cannot carry (a value name with '=' or a leading
 // '[', any name or text with a line end, a key name with ']') are left out
 // when the tree is written, so they can never damage the file.

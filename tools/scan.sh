@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and scans this machine into report.xml.
+# Builds everything and scans this machine into report.xml. Set
+# HX_HXMD_PROFILE to a machine profile (e.g. hxmd/profiles/demo-machine.xml)
+# to have our daemon answer for that machine instead of this one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh

@@ -13,7 +13,7 @@
 namespace {
 
 bool IsValidName(const char* name) {
-  return name != nullptr && NameLengthAt(name, 0) == std::strlen(name) && *name != '\0';
+  return name != nullptr && *name != '\0' && NameLengthAt(name, 0) == std::strlen(name);
 }
 
 std::string FormatInt(int value) { return std::to_string(value); }
@@ -198,6 +198,23 @@ std::string ReadWholeFile(FILE* file) {
   return bytes;
 }
 
+// Writes the UTF-8 text converted to the file encoding, without a byte-order
+// mark; returns what went wrong, empty on success.
+std::string WriteEncoded(const std::string& path, const std::string& text, const std::string& fileEncoding) {
+  std::string converted;
+  std::string_view out = text;
+  if (!IsUtf8EncodingName(fileEncoding)) {
+    std::string error;
+    if (!ConvertTextEncoding(text, "UTF-8", fileEncoding, converted, error)) return error;
+    out = converted;
+  }
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return "cannot open " + path + " for writing: " + std::strerror(errno);
+  const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+  const bool closed = std::fclose(file) == 0;
+  return written && closed ? std::string() : "cannot write " + path;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -298,38 +315,19 @@ bool CMarkup::Load(const std::string& path) {
 
 bool CMarkup::WriteTextFile(const std::string& path, const std::string& text, std::string* result, int* flags,
                             std::string* encoding) {
-  auto fail = [&](const std::string& why) {
-    if (result) *result = why;
-    if (flags) *flags &= ~MDF_WRITEFILE;
-    return false;
-  };
-  if (flags) *flags |= MDF_WRITEFILE;
   std::string fileEncoding = encoding && !encoding->empty() ? *encoding : DeclaredEncoding(text);
   if (fileEncoding.empty()) fileEncoding = "UTF-8";
   if (encoding) *encoding = fileEncoding;
-
-  std::string converted;
-  std::string_view out = text;
-  if (!IsUtf8EncodingName(fileEncoding)) {
-    std::string error;
-    if (!ConvertTextEncoding(text, "UTF-8", fileEncoding, converted, error)) return fail(error);
-    out = converted;
-  }
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return fail("cannot open " + path + " for writing: " + std::strerror(errno));
-  bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-  bool closed = std::fclose(file) == 0;
-  if (!written || !closed) return fail("cannot write " + path);
-  if (result) *result = "wrote " + std::to_string(out.size()) + " bytes to " + path + " in " + fileEncoding;
+  if (flags) *flags |= MDF_WRITEFILE;
+  const std::string error = WriteEncoded(path, text, fileEncoding);
   if (flags) *flags &= ~MDF_WRITEFILE;
-  return true;
+  if (result) *result = error.empty() ? "wrote " + path + " in " + fileEncoding : error;
+  return error.empty();
 }
 
 // ---------------------------------------------------------------------------
 // Element records
 
-MarkupElem& CMarkup::x_Elem(int index) { return m_aPos[index]; }
-const MarkupElem& CMarkup::x_Elem(int index) const { return m_aPos[index]; }
 bool CMarkup::x_IsElem(int index) const { return index > 0 && index < static_cast<int>(m_aPos.size()); }
 
 int CMarkup::x_Start(int index) const {
@@ -351,15 +349,14 @@ std::string_view CMarkup::x_StartTag(int index) const {
   return std::string_view(m_strDoc).substr(x_Start(index), m_aPos[index].startTagLength);
 }
 
-bool CMarkup::x_NameIs(int index, const char* name) const {
-  if (name == nullptr || *name == '\0') return true;
-  std::string_view tag = x_StartTag(index);
-  return tag.substr(1, NameLengthAt(tag, 1)) == name;
-}
-
 int CMarkup::x_FindSibling(int from, const char* name) const {
+  if (from == 0 || name == nullptr || *name == '\0') return from;
+  const std::string_view wanted(name);
+  const std::string_view doc(m_strDoc);
+  const int contentStart = x_ContentStart(m_aPos[from].parent);
   for (int i = from; i != 0; i = m_aPos[i].next) {
-    if (x_NameIs(i, name)) return i;
+    std::string_view tag = doc.substr(contentStart + m_aPos[i].start, m_aPos[i].startTagLength);
+    if (tag.substr(1, NameLengthAt(tag, 1)) == wanted) return i;
   }
   return 0;
 }
@@ -426,12 +423,12 @@ std::string CMarkup::x_GetData(int element) const {
     if (lt == std::string_view::npos) break;
     std::string_view rest = content.substr(lt);
     if (rest.starts_with("<![CDATA[")) {
-      size_t end = std::min(rest.find("]]>"), rest.size());
-      data.append(rest.substr(9, end > 9 ? end - 9 : 0));
-      pos = lt + std::min(end + 3, rest.size());
+      const size_t end = rest.find("]]>", 9);
+      data.append(rest.substr(9, end - 9));
+      pos = end == std::string_view::npos ? content.size() : lt + end + 3;
     } else if (rest.starts_with("<!--") || rest.starts_with("<?")) {
-      std::string_view terminator = rest[1] == '!' ? "-->" : "?>";
-      size_t end = rest.find(terminator, 2);
+      const std::string_view terminator = rest[1] == '!' ? "-->" : "?>";
+      const size_t end = rest.find(terminator, 2);
       pos = end == std::string_view::npos ? content.size() : lt + end + terminator.size();
     } else {
       data += '<';
@@ -442,10 +439,11 @@ std::string CMarkup::x_GetData(int element) const {
 }
 
 std::string CMarkup::x_GetAttrib(int element, const char* name) const {
+  if (!x_IsElem(element) || name == nullptr) return {};
+  const std::string_view tag = x_StartTag(element);
   AttribSpan attrib;
-  if (!x_IsElem(element) || name == nullptr || !FindAttrib(x_StartTag(element), name, attrib)) return {};
   std::string value;
-  AppendUnescaped(value, x_StartTag(element).substr(attrib.valueStart, attrib.valueLength));
+  if (FindAttrib(tag, name, attrib)) AppendUnescaped(value, tag.substr(attrib.valueStart, attrib.valueLength));
   return value;
 }
 
@@ -507,15 +505,6 @@ std::string CMarkup::UnescapeText(const char* text, int length) {
 // ---------------------------------------------------------------------------
 // Editing the text and keeping the records in step
 
-// Replaces a run of the text; returns the change in length. Every element
-// offset is left to the caller, only the node position follows the text.
-int CMarkup::x_ReplaceText(int offset, int oldLength, std::string_view text) {
-  m_strDoc.replace(offset, oldLength, text);
-  const int delta = static_cast<int>(text.size()) - oldLength;
-  if (m_nNodeOffset >= offset + oldLength) m_nNodeOffset += delta;
-  return delta;
-}
-
 // After the text of parent's content grew by delta in front of `following`
 // (and its later siblings), moves those siblings and grows every ancestor,
 // moving the siblings that follow each ancestor in turn. Offsets are relative
@@ -531,27 +520,27 @@ void CMarkup::x_Shift(int parent, int following, int delta) {
   }
 }
 
-// Edits a run inside one element (its start tag or its content).
+// Replaces a run inside one element (its start tag or its content).
 void CMarkup::x_Edit(int index, int offset, int oldLength, std::string_view text, bool inStartTag) {
-  const int delta = x_ReplaceText(offset, oldLength, text);
+  m_strDoc.replace(offset, oldLength, text);
+  const int delta = static_cast<int>(text.size()) - oldLength;
+  if (m_nNodeOffset >= offset + oldLength) m_nNodeOffset += delta;
   MarkupElem& elem = m_aPos[index];
   elem.length += delta;
   if (inStartTag) elem.startTagLength += delta;
   x_Shift(elem.parent, elem.next, delta);
 }
 
-// "<name/>" becomes "<name>" line feed "</name>" so children can go inside.
-void CMarkup::x_ExpandEmpty(int index, bool withLines) {
-  MarkupElem& elem = m_aPos[index];
+// "<name .../>" becomes "<name ...>" content "</name>".
+void CMarkup::x_OpenEmpty(int index, std::string_view content) {
   const std::string name = x_GetTagName(index);
-  const int tagEnd = x_Start(index) + elem.startTagLength;
-  std::string replacement = std::string(">") + (withLines ? "\n" : "") + "</" + name + ">";
-  const int delta = x_ReplaceText(tagEnd - 2, 2, replacement);
+  std::string replacement = ">";
+  replacement.append(content).append("</").append(name).append(">");
+  x_Edit(index, x_ContentStart(index) - 2, 2, replacement, false);
+  MarkupElem& elem = m_aPos[index];
   elem.startTagLength -= 1;
   elem.endTagLength = static_cast<int>(name.size()) + 3;
-  elem.length += delta;
   elem.flags &= ~MarkupElem::kEmpty;
-  x_Shift(elem.parent, elem.next, delta);
 }
 
 bool CMarkup::x_FindSlot(int flags, Slot& slot) {
@@ -577,7 +566,7 @@ bool CMarkup::x_FindSlot(int flags, Slot& slot) {
     for (int i = m_aPos[slot.parent].firstChild; i != 0 && x_Start(i) < slot.offset; i = m_aPos[i].next) slot.prev = i;
     return true;
   }
-  if (m_aPos[slot.parent].flags & MarkupElem::kEmpty) x_ExpandEmpty(slot.parent, (flags & MNF_WITHNOLINES) == 0);
+  if (m_aPos[slot.parent].flags & MarkupElem::kEmpty) x_OpenEmpty(slot.parent, (flags & MNF_WITHNOLINES) ? "" : "\n");
   slot.appending = true;
   if (insert) {
     slot.prev = 0;
@@ -705,13 +694,7 @@ bool CMarkup::x_SetData(int element, const char* value, int flags) {
     x_Edit(element, start, x_ContentEnd(element) - start, content, false);
     return true;
   }
-  if (content.empty()) return true;
-  // "<name .../>" becomes "<name ...>" content "</name>".
-  const std::string name = x_GetTagName(element);
-  x_Edit(element, x_ContentStart(element) - 2, 2, ">" + content + "</" + name + ">", true);
-  elem.startTagLength -= static_cast<int>(content.size() + name.size()) + 3;
-  elem.endTagLength = static_cast<int>(name.size()) + 3;
-  elem.flags &= ~MarkupElem::kEmpty;
+  if (!content.empty()) x_OpenEmpty(element, content);
   return true;
 }
 

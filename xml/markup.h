@@ -141,26 +141,22 @@ class CMarkup {
     bool appending = false;  // after a node or at the end of the content
   };
 
-  MarkupElem& x_Elem(int index);
-  const MarkupElem& x_Elem(int index) const;
   bool x_IsElem(int index) const;
   int x_Start(int index) const;
   int x_End(int index) const;
   int x_ContentStart(int index) const;
   int x_ContentEnd(int index) const;
   std::string_view x_StartTag(int index) const;
-  bool x_NameIs(int index, const char* name) const;
   int x_FindSibling(int from, const char* name) const;
   bool x_Editable() const { return (m_nDocFlags & (MDF_READFILE | MDF_WRITEFILE)) == 0; }
 
   void x_Reset();
   void x_Parse();
   bool x_FindSlot(int flags, Slot& slot);
-  void x_ExpandEmpty(int index, bool withLines);
+  void x_OpenEmpty(int index, std::string_view content);
   int x_Insert(const Slot& slot, std::string_view text, bool withLines);
   void x_Link(const Slot& slot, int first, int last);
   void x_Edit(int index, int offset, int oldLength, std::string_view text, bool inStartTag);
-  int x_ReplaceText(int offset, int oldLength, std::string_view text);
   void x_Shift(int parent, int following, int delta);
 
   std::string m_strDoc;

@@ -45,9 +45,11 @@ class Parser {
 // lets the record array be allocated once.
 size_t CountMarkupStarts(std::string_view text) {
   size_t count = 0;
-  for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '<', text.data() + text.size() - p)));
-       ++p) {
+  const char* end = text.data() + text.size();
+  const char* p = text.data();
+  while ((p = static_cast<const char*>(std::memchr(p, '<', end - p))) != nullptr) {
     ++count;
+    ++p;
   }
   return count;
 }
@@ -100,7 +102,10 @@ size_t Parser::ParseMarkupAt(size_t pos) {
     if (m_open.empty()) Error("CDATA section outside elements", pos);
     return SkipTo("]]>", pos + 9, "unterminated CDATA section", pos);
   }
-  if (rest.starts_with("<!")) return SkipDeclaration(pos);
+  if (rest.starts_with("<!")) {
+    if (!rest.starts_with("<!DOCTYPE") || !m_open.empty()) Error("misplaced declaration", pos);
+    return SkipDeclaration(pos);
+  }
   if (rest.starts_with("<?")) return SkipTo("?>", pos + 2, "unterminated processing instruction", pos);
   if (rest.starts_with("</")) return ParseEndTag(pos);
   if (rest.size() > 1 && IsNameStartChar(rest[1])) return ParseStartTag(pos);

@@ -42,8 +42,10 @@ TextEncoding DetectTextEncoding(std::string_view bytes) {
   for (const EncodingSignature& signature : kSignatures) {
     if (bytes.starts_with(signature.bytes)) return {signature.name, signature.isBom ? signature.bytes.size() : 0};
   }
+  // A declaration readable byte by byte cannot be in UTF-16, whatever it says.
   std::string declared = DeclaredEncoding(bytes);
-  return {declared.empty() ? "UTF-8" : declared, 0};
+  if (declared.empty() || strncasecmp(declared.c_str(), "UTF-16", 6) == 0) declared = "UTF-8";
+  return {declared, 0};
 }
 
 std::string DeclaredEncoding(std::string_view text) {

@@ -119,3 +119,44 @@ TEST(MachineProfile, BundledDemoProfileLoads) {
   EXPECT_EQ(DataOf(profile, 0xF043).size(), 6u);
   EXPECT_GT(profile.m_Replies.size(), 50u);
 }
+
+TEST(MachineProfile, EventLogsArePackedRecordsAndRawDataAnswersByHandle) {
+  CMachineProfile profile = MustLoad(
+      "<SystemEventLog>"
+      "<Record Severity='2' ErrorCode='0x1234' Time='1970-01-02 00:00:00' Message='Fan'>01 02</Record>"
+      "<Record Severity='1' Handle='9' Time='5' Message=''/>"
+      "</SystemEventLog>"
+      "<InternalEventLog><Record Severity='3' ErrorCode='0x00ABCDEF' Time='-1' Message='x'/></InternalEventLog>");
+  Bytes sel = DataOf(profile, 0x0B10);
+  ASSERT_EQ(sel.size(), 20u + 17u);
+  EXPECT_EQ(sel[0], 20);
+  EXPECT_EQ(sel[3], 2);
+  EXPECT_EQ(sel[4] | sel[5] << 8, 0x1234);
+  EXPECT_EQ(sel[8] | sel[9] << 8 | sel[10] << 16, 86400);
+  EXPECT_EQ(sel[12], 1);
+  EXPECT_EQ(std::string(sel.begin() + 16, sel.begin() + 20), std::string("Fan\0", 4));
+  EXPECT_EQ(sel[20 + 12], 9);
+
+  const Bytes firstHandle = {1, 0, 0, 0}, ninthHandle = {9, 0, 0, 0}, unknownHandle = {2, 0, 0, 0};
+  ASSERT_NE(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, firstHandle), nullptr);
+  EXPECT_EQ(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, firstHandle)->Data, (Bytes{1, 2}));
+  ASSERT_NE(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, ninthHandle), nullptr);
+  EXPECT_EQ(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, unknownHandle), nullptr);
+
+  Bytes iel = DataOf(profile, 0x0B31);
+  ASSERT_EQ(iel.size(), 42u);
+  EXPECT_EQ(iel[0], 42);
+  EXPECT_EQ(iel[5], 3);
+  EXPECT_EQ(iel[8] | iel[9] << 8 | iel[10] << 16, 0xABCDEF);
+  EXPECT_EQ(iel[16], 0xFF);
+  EXPECT_EQ(iel[23], 0xFF);
+  EXPECT_EQ(iel[40], 'x');
+}
+
+TEST(MachineProfile, NumbersAreDecimalUnlessMarkedHex) {
+  CMachineProfile profile = MustLoad("<Reply OpCode='0x40' U8='010'/><Reply OpCode='0x41' U8='0x10'/>");
+  EXPECT_EQ(DataOf(profile, 0x40), (Bytes{10}));
+  EXPECT_EQ(DataOf(profile, 0x41), (Bytes{16}));
+  std::string error;
+  EXPECT_FALSE(profile.LoadText("<HxmdProfile><Reply OpCode='--1'/></HxmdProfile>", error));
+}

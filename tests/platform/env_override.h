@@ -11,21 +11,16 @@ class EnvOverride {
  public:
   EnvOverride(const char* name, std::optional<std::string> value) : m_name(name) {
     if (const char* old = std::getenv(name)) m_old = old;
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
+    Apply(name, value);
   }
-  ~EnvOverride() {
-    if (m_old)
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    else
-      unsetenv(m_name.c_str());
-  }
+  ~EnvOverride() { Apply(m_name.c_str(), m_old); }
   EnvOverride(const EnvOverride&) = delete;
   EnvOverride& operator=(const EnvOverride&) = delete;
 
  private:
+  static void Apply(const char* name, const std::optional<std::string>& value) {
+    value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+  }
   std::string m_name;
   std::optional<std::string> m_old;
 };

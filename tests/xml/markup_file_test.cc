@@ -36,6 +36,11 @@ TEST(MarkupFile, ConvertsDeclaredEncodingToUtf8) {
   EXPECT_EQ(xml.GetData(), "caf\xC3\xA9");
   EXPECT_TRUE(xml.Load(dir / "utf16.xml"));
   EXPECT_EQ(xml.GetDoc(), "<?xml version=\"1.0\" encoding=\"UTF-16\"?><R/>");
+  // Declared UTF-16 but written byte by byte: read as UTF-8, not byte-swapped.
+  const std::string mislabelled = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><R>\xC3\xA9</R>";
+  dir.WriteFile("mislabelled.xml", mislabelled);
+  EXPECT_TRUE(xml.Load(dir / "mislabelled.xml"));
+  EXPECT_EQ(xml.GetDoc(), mislabelled);
 }
 
 TEST(MarkupFile, FailsOnMissingFileOrUnknownEncodingWithResultText) {

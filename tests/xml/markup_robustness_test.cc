@@ -7,54 +7,110 @@
 
 namespace {
 
-// Walks every element reachable by navigation and reads it, so a broken
-// record (offset or length outside the text) shows up under the sanitizers.
-int WalkAll(CMarkup& xml) {
-  int count = 0;
+// Everything navigation can see below the current level: names, attributes,
+// data and nesting. Reading each element also checks its record against the
+// text (under the sanitizers a bad offset shows up as an overflow).
+std::string Signature(CMarkup& xml) {
+  std::string out;
   while (xml.FindElem()) {
-    ++count;
-    EXPECT_EQ(xml.GetSubDoc().rfind("<" + xml.GetTagName(), 0), 0u);
-    xml.GetData();
-    xml.GetAttrib("a");
-    xml.GetAttribName(0);
+    const std::string name = xml.GetTagName();
+    EXPECT_EQ(xml.GetSubDoc().rfind("<" + name, 0), 0u);
+    out += name + "[";
+    for (int i = 0; !xml.GetAttribName(i).empty(); ++i) {
+      out += xml.GetAttribName(i) + "=" + xml.GetAttrib(xml.GetAttribName(i).c_str()) + ";";
+    }
+    out += "]" + xml.GetData();
     if (xml.IntoElem()) {
-      count += WalkAll(xml);
+      out += "{" + Signature(xml) + "}";
       xml.OutOfElem();
     }
   }
-  return count;
+  return out;
 }
 
-const char* const kPieces[] = {"<a>", "</a>", "<b x='1'>", "</b>", "<c/>", "<", ">", "&", "&amp;", "\"", "'",
-                               "<!--", "-->", "<![CDATA[", "]]>", "<?p", "?>", "<!DOCTYPE [", "]", "=", " ",
-                               "text", "\xFF\xFE", "\xC3", "</", "/>", "<a b=\"<\">"};
+std::string FullSignature(CMarkup& xml) {
+  xml.ResetPos();
+  return Signature(xml);
+}
 
-TEST(MarkupRobustness, SurvivesRandomAndTruncatedInput) {
+// A random well-formed run of nodes: elements with attributes, text with
+// references, comments, CDATA and processing instructions.
+std::string RandomNodes(std::mt19937& random, int depth) {
+  static const char* const kNames[] = {"a", "b", "Item", "x:y"};
+  static const char* const kText[] = {"t", " &amp; ", "&#65;", "<!-- c -->", "<![CDATA[<]]>", "\n", "<?p i?>"};
+  std::string out;
+  for (int n = random() % 4; n > 0; --n) {
+    if (random() % 3 == 0) {
+      out += kText[random() % std::size(kText)];
+      continue;
+    }
+    const std::string name = kNames[random() % std::size(kNames)];
+    out += "<" + name;
+    for (int a = random() % 3; a > 0; --a) out += " k" + std::to_string(a) + "=\"v&lt;" + std::to_string(a) + "\"";
+    out += depth > 0 && random() % 2 ? ">" + RandomNodes(random, depth - 1) + "</" + name + ">" : "/>";
+  }
+  return out;
+}
+
+// One to three top-level elements holding random nodes: a well-formed
+// sub-document (text outside elements would make it ill-formed).
+std::string RandomFragment(std::mt19937& random) {
+  std::string out;
+  for (int n = random() % 3 + 1; n > 0; --n) out += "<f>" + RandomNodes(random, 3) + "</f>\n";
+  return out;
+}
+
+// Applies a random building operation at the current position.
+void RandomEdit(CMarkup& xml, std::mt19937& random) {
+  switch (random() % 9) {
+    case 0: xml.AddChildElem("n", random() % 2 ? "v<&>" : nullptr); break;
+    case 1: xml.InsertChildElem("first"); break;
+    case 2: xml.AddChildSubDoc(RandomFragment(random)); break;
+    case 3: xml.InsertChildSubDoc(RandomFragment(random).c_str()); break;
+    case 4: xml.AddAttrib("attr", static_cast<int>(random() % 100)); break;
+    case 5: xml.SetChildData("data]]>", random() % 2 ? CMarkup::MNF_WITHCDATA : 0); break;
+    case 6: xml.IntoElem() || xml.FindChildElem(); break;
+    case 7: xml.OutOfElem(); break;
+    case 8: xml.FindChildElem() || xml.FindElem(); break;
+  }
+}
+
+TEST(MarkupRobustness, IncrementalRecordsMatchFreshParseAfterRandomEdits) {
   std::mt19937 random(20261205);
-  const std::string valid = "<R a=\"1\">\n<A>x &amp; y</A>\n<!-- c -->\n<B><![CDATA[z]]></B>\n</R>\n";
-  for (int round = 0; round < 3000; ++round) {
-    std::string text;
-    if (round < static_cast<int>(valid.size())) {
-      text = valid.substr(0, round);
+  for (int round = 0; round < 200; ++round) {
+    CMarkup xml;
+    xml.AddElem("Root");
+    for (int step = 0; step < 60; ++step) RandomEdit(xml, random);
+    CMarkup reparsed(xml.GetDoc().c_str());
+    ASSERT_EQ(FullSignature(xml), FullSignature(reparsed)) << xml.GetDoc();
+    EXPECT_TRUE(reparsed.IsWellFormed()) << xml.GetDoc();
+  }
+}
+
+TEST(MarkupRobustness, SurvivesTruncatedAndCorruptedInput) {
+  std::mt19937 random(19);
+  for (int round = 0; round < 1500; ++round) {
+    std::string text = "<R a=\"1\">" + RandomNodes(random, 4) + "</R>";
+    if (round % 2) {
+      text.resize(random() % (text.size() + 1));
     } else {
-      int pieces = random() % 40;
-      for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
-      for (int i = random() % 4; i > 0 && !text.empty(); --i) text[random() % text.size()] = char(random());
+      for (int i = random() % 4 + 1; i > 0; --i) text[random() % text.size()] = static_cast<char>(random());
     }
     CMarkup xml;
     xml.SetDoc(text);
-    WalkAll(xml);
-    CMarkup report("<R/>");
+    FullSignature(xml);
+    CMarkup report("<Report>\n<Group/>\n<Next/>\n</Report>");
     report.FindElem();
+    report.FindChildElem("Group");
+    report.IntoElem();
     const bool inserted = report.AddChildSubDoc(text);
     report.AddChildElem("After");
-    report.ResetPos();
-    const int built = WalkAll(report);
-    EXPECT_NE(report.GetDoc().find("<After/>"), std::string::npos);
+    const std::string built = FullSignature(report);
+    EXPECT_NE(built.find("After[]"), std::string::npos);
+    EXPECT_NE(built.find("Next[]"), std::string::npos);
     if (inserted) {
-      // The records linked in must match what a fresh parse of the text finds.
       CMarkup reparsed(report.GetDoc().c_str());
-      EXPECT_EQ(WalkAll(reparsed), built) << text;
+      EXPECT_EQ(FullSignature(reparsed), built) << text;
     }
   }
 }
