@@ -141,12 +141,13 @@ void AddSpd(CMarkup& xml, int slot, const std::vector<uint8_t>& image) {
     return;
   }
   std::string serial;
+  CHXString::Format(serial, "%08lX", static_cast<unsigned long>(spd.ModuleSerialNumber()));
   xml.AddChildElem("ModuleManufacturer", spd.sModuleManufacturer());
   xml.AddChildElem("ModuleManufacturingDate", spd.sModuleManufacturingDate());
   xml.AddChildElem("ModulePartNumber", spd.sModulePartNumber());
   xml.AddChildElem("ModuleRevisionCode", static_cast<int>(spd.ModuleRevisionCode()));
   xml.AddChildElem("ModuleSerialNumber", static_cast<int>(spd.ModuleSerialNumber()));
-  xml.AddChildAttrib("AsString", CHXString::Format(serial, "%08lX", static_cast<unsigned long>(spd.ModuleSerialNumber())));
+  xml.AddChildAttrib("AsString", serial);
   xml.AddChildElem("ModuleType", spd.sModuleType());
   xml.AddChildElem("DeviceType", spd.sDeviceType());
   xml.AddChildElem("DeviceTechnology", spd.sDeviceTechnology());
@@ -176,7 +177,8 @@ void AddModule(CMarkup& xml, CControllerRequest& request, uint32_t slot) {
   }
   // Empty and hidden slots answer nothing further.
   if (status != 0 && status != 9) {
-    if (request.Accepts({kModuleApproved, 0, slot})) xml.AddChildElem("Approved", request.Byte() == 1 ? "true" : "false");
+    if (request.Accepts({kModuleApproved, 0, slot}))
+      xml.AddChildElem("Approved", request.Byte() == 1 ? "true" : "false");
     request.Send({kModuleRecord, 0, slot});
     ModuleRecord record = ReadModuleRecord(request.Bytes());
     bool sized = request.Succeeds({kModuleSize, 0, slot});

@@ -86,7 +86,8 @@ uint32_t FindSlot(ScanState& state, const CPciAddress& address) {
     HX_TRACE(5, "\nGetPciSlotNumber    : Get PCI slot number for bus %d device %d...", address.bus, address.device);
     if (state.bios.m_PciSlotMapping.GetSlotNumber(address.bus, address.device, slot)) return slot;
   }
-  HX_TRACE(4, "\nCPciConfigList      : Pci device %d at bus %d not found in BIOS routing table - look up bridge mapping",
+  HX_TRACE(4,
+           "\nCPciConfigList      : Pci device %d at bus %d not found in BIOS routing table - look up bridge mapping",
            address.device, address.bus);
   auto bridge = state.bridgeSlots.find(static_cast<uint8_t>(address.bus));
   if (bridge == state.bridgeSlots.end()) {

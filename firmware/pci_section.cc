@@ -79,7 +79,8 @@ void AddSlotDesignation(CMarkup& xml, CSwitchClient& client, const CPciAddress& 
   location[5] = static_cast<uint8_t>(address.function);
   SwitchInterfacePacket packet(kSlotDesignationOpCode, 0, kSlotDesignationObject, 0xFFFFFFFF, 0, location,
                                sizeof location);
-  packet.SetFlags(packet.GetFlags() & ~(SwitchInterfacePacket::kFlagReplyStored | SwitchInterfacePacket::kFlagImmediate));
+  uint8_t cleared = SwitchInterfacePacket::kFlagReplyStored | SwitchInterfacePacket::kFlagImmediate;
+  packet.SetFlags(packet.GetFlags() & ~cleared);
   if (client.Request(packet, 0, 0, 0) != 0 || !packet.HasReplyData(0, 0)) return;
   std::string designation;
   packet.GetDataString(designation);

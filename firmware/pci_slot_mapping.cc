@@ -172,7 +172,8 @@ bool CDeviceBiosBase::GetPciSlotMapping() {
     HX_TRACE(3, "\nGetPciSlotMapping   :      checksum value : %02X\n", area.u8(offset + 31));
     if (IsRoutingTableValid(area, offset)) {
       CByteReader table = area.sub(offset, size);
-      DumpRoutingEntries(table, size >= kHeaderLength ? static_cast<uint32_t>((size - kHeaderLength) / kEntryLength) : 0);
+      uint32_t entries = size >= kHeaderLength ? static_cast<uint32_t>((size - kHeaderLength) / kEntryLength) : 0;
+      DumpRoutingEntries(table, entries);
       AddSlotMapping(table, m_PciSlotMapping);
     }
   }

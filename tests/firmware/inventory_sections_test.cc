@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -43,7 +44,8 @@ class InventorySectionTest : public ::testing::Test {
   }
 
   void StartDaemon(const std::string& profileBody) {
-    m_Daemon = std::make_unique<CHxmdRunner>(m_Root.path(), "<HxmdProfile Name=\"test\">" + profileBody + "</HxmdProfile>");
+    std::string profile = "<HxmdProfile Name=\"test\">" + profileBody + "</HxmdProfile>";
+    m_Daemon = std::make_unique<CHxmdRunner>(m_Root.path(), profile);
   }
   std::string Scan(CDiagReport::ScanOperation scan, bool daemon = true) {
     CDiagReport report;
@@ -58,7 +60,8 @@ class InventorySectionTest : public ::testing::Test {
     std::snprintf(pattern, sizeof pattern, "OC=0x%04X OE=0x[0-9A-F]+ OI=0x%08X", opCode, object);
     std::string log = m_Daemon->RequestLog();
     std::regex request(pattern);
-    return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), request), std::sregex_iterator()));
+    auto first = std::sregex_iterator(log.begin(), log.end(), request);
+    return static_cast<int>(std::distance(first, std::sregex_iterator()));
   }
 
   TempDir m_Root;

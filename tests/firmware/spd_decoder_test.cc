@@ -201,7 +201,8 @@ TEST(SpdDecoder, TruncatedImageReadsMissingFieldsAsAbsent) {
 
 TEST(SpdDecoder, OlderGenerationsDecodeTheirOwnLayouts) {
   // DDR: 2 ranks of 13 rows x 10 columns x 4 banks, 6 ns, CAS 2/2.5.
-  auto ddr = SpdImage(256, {{0, 128}, {2, 7}, {3, 13}, {4, 10}, {5, 2}, {9, 0x60}, {13, 8}, {17, 4}, {18, 0x0C}, {21, 0x02},
+  auto ddr = SpdImage(256, {{0, 128}, {2, 7}, {3, 13}, {4, 10}, {5, 2}, {9, 0x60}, {13, 8}, {17, 4}, {18, 0x0C},
+                            {21, 0x02},
                             {62, 0x10}});
   SPD spd(ddr.data(), ddr.size());
   EXPECT_EQ(spd.MemorySize(), 512u);
