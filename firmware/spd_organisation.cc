@@ -304,6 +304,7 @@ uint32_t SPD::MemorySize() const {
       uint64_t total = 0;
       uint32_t ranks = NumberOfRanks();
       uint64_t banks = NumberOfBanks();
+      if (ranks == kUndefined || banks == kUndefined) return 0;
       for (uint32_t rank = 0; rank < ranks; ++rank) {
         uint32_t bits = NumberOfRowAddressBits(rank) + NumberOfColumnAddressBits(rank);
         if (bits > 40) return 0;
