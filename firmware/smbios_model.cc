@@ -82,29 +82,28 @@ bool CSMBios::Connect(const uint8_t* table, uint32_t tableLength, const uint8_t*
 }
 
 // Tries the operating system's tables first, the BIOS shadow area last.
-bool CSMBios::FindTables() {
+void CSMBios::FindTables() {
   if (CBiosTables::GetBiosTable(0, 0, m_Table)) {
     if (m_Table.size() >= kEntryWindow) {
       m_EntryPoint.assign(m_Table.begin(), m_Table.begin() + kEntryWindow);
       m_Table.erase(m_Table.begin(), m_Table.begin() + kEntryWindow);
       HX_TRACE(1, "\nCSMBios (Connect)   : SMBIOS data got from operating system (%d bytes)",
                static_cast<int>(m_Table.size()));
-      return true;
+      return;
     }
   } else if (CBiosTables::GetBiosTableESX(m_EntryPoint, m_Table)) {
     HX_TRACE(1, "\nCSMBios (Connect)   : SMBIOS data got from operating system (%d bytes)",
              static_cast<int>(m_Table.size()));
-    return true;
+    return;
   }
   m_EntryPoint.clear();
   m_Table.clear();
   if (GetSmbiosDataFromBiosShadowMemory(m_EntryPoint, m_Table)) {
     HX_TRACE(2, "\nCSMBios (Connect)   : Got SMBIOS data from BIOS shadow memory (%d bytes)",
              static_cast<int>(m_Table.size()));
-    return true;
+  } else {
+    HX_TRACE(1, "\nCSMBios (Connect)   : ## ERROR! Could not find any SMBIOS data!");
   }
-  HX_TRACE(1, "\nCSMBios (Connect)   : ## ERROR! Could not find any SMBIOS data!");
-  return false;
 }
 
 void CSMBios::TakeVersionFromEntryPoint() {

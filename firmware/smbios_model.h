@@ -56,7 +56,7 @@ class CSMBios {
   const std::vector<uint8_t>& GetTable() const { return m_Table; }
 
  private:
-  bool FindTables();
+  void FindTables();
   void TakeVersionFromEntryPoint();
   bool FailWalk(const std::string& text, size_t offset);
 

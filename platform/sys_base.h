@@ -7,9 +7,13 @@
 // wrappers is defined in the source file of its subject.
 class CSysBase {
  public:
-  // Opens a file or device; only the path, the access bits (generic read
-  // 0x80000000, generic write 0x40000000) and the creation disposition are
-  // used. Returns the descriptor or -1 with errno set.
+  // The system's text for an error number (sys_base.cc): errno's text when
+  // the code is all ones, else the text of the code with its top bit cleared.
+  static std::string GetLastErrorMsg(unsigned errorCode);
+
+  // Devices (sys_base_device.cc). Opens a file or device; only the path, the
+  // access bits (generic read 0x80000000, generic write 0x40000000) and the
+  // creation disposition are used. Returns the descriptor or -1 with errno set.
   static int64_t CreateFile(const char* path, uint32_t desiredAccess, uint32_t shareMode, void* securityAttributes,
                             uint32_t creationDisposition, uint32_t flagsAndAttributes, int64_t templateFile);
 
@@ -18,10 +22,6 @@ class CSysBase {
   // own return value.
   static bool DeviceIoControl(int64_t handle, uint32_t code, const void* inBuffer, uint32_t inLength, void* outBuffer,
                               uint32_t outLength, uint32_t* bytesReturned, void* overlapped);
-
-  // The system's text for an error number (sys_base.cc): errno's text when
-  // the code is all ones, else the text of the code with its top bit cleared.
-  static std::string GetLastErrorMsg(unsigned errorCode);
 
   // Profile files (profile_file.cc). With section and key: the key's value,
   // or the default when the file, section or key is missing or the value is

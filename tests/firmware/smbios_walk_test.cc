@@ -102,15 +102,6 @@ TEST(SmbiosWalk, TakesVersionFromUefiEntryPointBytesFiveAndFour) {
   EXPECT_EQ(model.GetMinorVersion(), 3);
 }
 
-TEST(SmbiosWalk, DisconnectDropsEverything) {
-  CSMBios model;
-  ASSERT_TRUE(ConnectTable(model, ThreeStructures().Bytes()));
-  model.Disconnect();
-  EXPECT_FALSE(model.IsConnected());
-  EXPECT_EQ(model.getDmiStructureByType(0, 0), nullptr);
-  EXPECT_TRUE(model.GetTable().empty());
-}
-
 class SmbiosStrings : public ::testing::Test {
  protected:
   void Connect(const CSmbiosTable& table) { ASSERT_TRUE(ConnectTable(m_Model, table.Bytes())); }

@@ -11,7 +11,9 @@ void CDevMemImage::Place(uint64_t address, const std::vector<uint8_t>& bytes) {
   SetSize(address + bytes.size());
 }
 
+// Memory comes in whole pages, so the size is rounded up to one.
 void CDevMemImage::SetSize(uint64_t size) {
+  size = (size + 0xFFF) & ~uint64_t{0xFFF};
   if (size > m_nSize) m_nSize = size;
 }
 

@@ -12,7 +12,8 @@ class CDevMemImage {
   static constexpr uint64_t kMinimumSize = 0x100000;
 
   void Place(uint64_t address, const std::vector<uint8_t>& bytes);
-  // Grows (never shrinks) the image; a window beyond its end cannot be mapped.
+  // Grows (never shrinks) the image to whole 4 KiB pages; a window beyond
+  // its end cannot be mapped.
   void SetSize(uint64_t size);
   // Writes the image as a sparse file, creating its parent directories.
   void Write(const std::string& path) const;
