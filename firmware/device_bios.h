@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "firmware/device_io.h"
+#include "firmware/pci_slot_mapping.h"
 
 // What the BIOS interface driver reports about its command interface.
 struct _SMBI_INFO {
@@ -35,6 +36,12 @@ class CDeviceBiosBase : public CDeviceIo {
   // Opens the BIOS interface driver and asks it for its interface block.
   // Only traces depend on the outcome.
   void ProbeInterface();
+
+  // Builds the slot table from the BIOS PCI IRQ routing table and writes it
+  // to PciSlotMapping.bin. True when a table of at least one record exists.
+  bool GetPciSlotMapping();
+
+  CPciSlotMapping m_PciSlotMapping;
 
   _SMBI_INFO m_SmbiInfo = {};
   int m_bInterfaceFound = 0;

@@ -5,6 +5,7 @@
 
 #include "hxmd/controller_components.h"
 #include "hxmd/event_log_encoder.h"
+#include "hxmd/inventory_profile.h"
 #include "hxmd/profile_reader.h"
 #include "xml/markup.h"
 
@@ -171,6 +172,9 @@ constexpr Component kComponents[] = {
     {"Features", AddFeatures},
     {"ManagementController", AddManagementController},
     {"StorageExtensions", AddStorageExtensions},
+    {"MemoryModules", AddMemoryModules},
+    {"Processors", AddProcessors},
+    {"PciSlots", AddPciSlots},
 };
 
 }  // namespace

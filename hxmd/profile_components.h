@@ -8,9 +8,10 @@
 class CMarkup;
 
 // Descriptive elements of a machine profile (<Sensors>, <SensorDataRecords>,
-// <SystemEventLog>, <InternalEventLog> and the controller state elements of
-// controller_components.h): each adds the reply rules that answer the
-// commands the report sections send about what it describes.
+// <SystemEventLog>, <InternalEventLog>, the controller state elements of
+// controller_components.h and the inventory elements of inventory_profile.h):
+// each adds the reply rules that answer the commands the report sections send
+// about what it describes.
 namespace hxmd_profile {
 
 bool IsComponent(const std::string& tag);
