@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/diag_report.h"
-#include "osinfo/daemon_query.h"
+#include "mgmt/controller_request.h"
 #include "platform/debug.h"
 
 // The driver monitor's adapters, drives and events, one daemon command per
@@ -80,33 +80,29 @@ std::string UtcTimeText(uint32_t seconds) {
   return text;
 }
 
-void AddChild(CMarkup& xml, const CDaemonQuery& query, const ChildCommand& child) {
-  if (!query.Ok()) return;
-  const SwitchInterfacePacket& packet = query.Reply();
+// Writes the child from the reply at hand.
+void AddChild(CMarkup& xml, const CControllerRequest& reply, const ChildCommand& child) {
   switch (child.kind) {
-    case ValueKind::Text: {
-      std::string text;
-      packet.GetDataString(text);
-      xml.AddElem(child.element, text.c_str());
+    case ValueKind::Text:
+      xml.AddElem(child.element, reply.Text().c_str());
       break;
-    }
     case ValueKind::Number:
-      xml.AddElem(child.element, std::to_string(packet.GetDataValue()).c_str());
+      xml.AddElem(child.element, std::to_string(reply.Value()).c_str());
       break;
     case ValueKind::Time:
-      xml.AddElem(child.element, std::to_string(packet.GetDataValue()).c_str());
-      xml.AddAttrib("AsString", UtcTimeText(packet.GetDataValue()));
+      xml.AddElem(child.element, std::to_string(reply.Value()).c_str());
+      xml.AddAttrib("AsString", UtcTimeText(reply.Value()));
       break;
     case ValueKind::Byte:
-      xml.AddElem(child.element, packet.DataByte());
+      xml.AddElem(child.element, reply.Byte());
       break;
     case ValueKind::Status:
-      xml.AddElem(child.element, packet.DataByte());
-      xml.AddAttrib("AsString", CodeName(kStatusNames, packet.DataByte()));
+      xml.AddElem(child.element, reply.Byte());
+      xml.AddAttrib("AsString", CodeName(kStatusNames, reply.Byte()));
       break;
     case ValueKind::Class:
-      xml.AddElem(child.element, packet.DataByte());
-      xml.AddAttrib("AsString", CodeName(kClassNames, packet.DataByte()));
+      xml.AddElem(child.element, reply.Byte());
+      xml.AddAttrib("AsString", CodeName(kClassNames, reply.Byte()));
       break;
   }
 }
@@ -114,11 +110,10 @@ void AddChild(CMarkup& xml, const CDaemonQuery& query, const ChildCommand& child
 // A list element with Count and one item per index, or nothing when the
 // count request fails.
 template <size_t N>
-void AddList(CMarkup& xml, CDaemonQuery& query, const char* list, const char* item, uint32_t countOpCode,
+void AddList(CMarkup& xml, CControllerRequest& request, const char* list, const char* item, uint32_t countOpCode,
              const std::array<ChildCommand, N>& children) {
-  uint32_t count = 0;
-  query.Send(countOpCode, 0, 0);
-  if (!query.Number(count)) return;
+  if (!request.Answers({countOpCode})) return;
+  uint32_t count = request.Value();
   xml.AddElem(list);
   xml.AddAttrib("Count", std::to_string(count));
   xml.IntoElem();
@@ -126,8 +121,7 @@ void AddList(CMarkup& xml, CDaemonQuery& query, const char* list, const char* it
     xml.AddElem(item);
     xml.IntoElem();
     for (const ChildCommand& child : children) {
-      query.Send(child.opCode, 0, i);
-      AddChild(xml, query, child);
+      if (request.Answers({child.opCode, 0, i})) AddChild(xml, request, child);
     }
     xml.OutOfElem();
   }
@@ -141,14 +135,14 @@ _ActionState CDiagReport::ScanHalvexDrivewatch(CMarkup& xml) {
   xml.AddElem("Drivewatch");
   xml.AddAttrib("Schema", 1);
   if (m_bHxmdAvailable) {
-    CDaemonQuery query(m_SwitchClient);
+    CControllerRequest request(m_SwitchClient);
     xml.IntoElem();
     xml.AddElem("Components");
     xml.IntoElem();
-    AddList(xml, query, "Adapters", "Adapter", 0x1800, kAdapterChildren);
-    AddList(xml, query, "Drives", "Drive", 0x1830, kDriveChildren);
+    AddList(xml, request, "Adapters", "Adapter", 0x1800, kAdapterChildren);
+    AddList(xml, request, "Drives", "Drive", 0x1830, kDriveChildren);
     xml.OutOfElem();
-    AddList(xml, query, "Events", "Event", 0x1810, kEventChildren);
+    AddList(xml, request, "Events", "Event", 0x1810, kEventChildren);
     xml.OutOfElem();
   }
   HX_TRACE(4, "\nCDiagReport         : <- ScanHalvexDrivewatch()");

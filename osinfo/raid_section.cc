@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/diag_report.h"
-#include "osinfo/daemon_query.h"
+#include "mgmt/controller_request.h"
 #include "platform/debug.h"
 
 // The RAID manager announces itself through the agents' start-up
@@ -33,18 +33,12 @@ std::string RaidVersion() {
   return text;
 }
 
-bool IsAcceptedStatus(uint32_t status) { return status == 0 || status == 12 || status == 21 || status == 255; }
-
 // Copies the RAID manager's document under the section when it is
 // well-formed and declares a layout version above 1.
 void AddRaidDocument(CMarkup& xml, CSwitchClient& client) {
-  CDaemonQuery query(client);
-  query.Send(0xF020, 1, 0);
-  SwitchInterfacePacket& reply = query.Packet();
-  if (reply.IsEmpty() || !IsAcceptedStatus(reply.GetCmdStatus())) return;
-  std::string text;
-  reply.GetDataString(text);
-  CMarkup document(text.c_str());
+  CControllerRequest request(client);
+  if (!request.Accepts({0xF020, 1})) return;
+  CMarkup document(request.Text().c_str());
   document.ResetPos();
   if (!document.FindElem("rdEMX")) return;
   if (!document.IsWellFormed()) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/diag_report.h"
-#include "osinfo/daemon_query.h"
+#include "mgmt/controller_request.h"
 #include "platform/debug.h"
 
 // The version inventory: the component scan's state and, after a completed
@@ -42,17 +42,14 @@ std::vector<std::string> RecordTexts(const std::vector<uint8_t>& record) {
   return texts;
 }
 
+// Each name goes out in a packet of its own.
 std::string ComponentTypeName(CSwitchClient& client, uint16_t type) {
-  SwitchInterfacePacket packet(0x0C87, type, 0, 0xFFFFFFFF, 19, nullptr, 0);
-  client.Request(packet, 0, 0, 0);
-  std::string name;
-  if (packet.HasReplyData(0, 0)) packet.GetDataString(name);
-  return name;
+  CControllerRequest request(client);
+  request.Send(_ControllerCommand(0x0C87, type).Query());
+  return request.Text();
 }
 
-void AddComponent(CMarkup& xml, CSwitchClient& client, const SwitchInterfacePacket& reply) {
-  std::vector<uint8_t> record;
-  reply.GetDataStream(record, 0);
+void AddComponent(CMarkup& xml, CSwitchClient& client, const std::vector<uint8_t>& record) {
   xml.AddElem("Component");
   if (record.size() <= kRecordHeader) return;
   uint16_t type = Load16(record, 4);
@@ -69,22 +66,19 @@ void AddComponent(CMarkup& xml, CSwitchClient& client, const SwitchInterfacePack
 }
 
 void AddComponents(CMarkup& xml, CSwitchClient& client) {
-  CDaemonQuery query(client);
-  uint32_t handle = 0;
-  query.Send(0x0C82, 0, 0);
-  if (!query.Number(handle)) return;
-  uint32_t count = 0;
-  query.Send(0x0C85, handle, 0);
-  if (query.Number(count) && count != 0) {
+  CControllerRequest request(client);
+  if (!request.Answers({0x0C82})) return;
+  uint32_t handle = request.Value();
+  uint32_t count = request.Answers({0x0C85, handle}) ? request.Value() : 0;
+  if (count != 0) {
     xml.AddElem("Components");
     xml.IntoElem();
     for (uint32_t i = 1; i <= count && i <= kMaxComponents; ++i) {
-      query.Send(0x0C86, handle, i);
-      if (query.Ok()) AddComponent(xml, client, query.Reply());
+      if (request.Answers({0x0C86, handle, i})) AddComponent(xml, client, request.Bytes());
     }
     xml.OutOfElem();
   }
-  query.Send(0x0C83, handle, 0);
+  request.Send({0x0C83, handle});
 }
 
 }  // namespace
@@ -94,10 +88,9 @@ _ActionState CDiagReport::ScanRevscope(CMarkup& xml) {
   xml.AddAttrib("Schema", 1);
   if (!m_bHxmdAvailable) return ACTION_STATE_NOTHING;
   xml.IntoElem();
-  CDaemonQuery query(m_SwitchClient);
-  query.Send(0x0C80, 0, 0);
-  uint8_t state = 0;
-  if (query.Byte(state)) {
+  CControllerRequest request(m_SwitchClient);
+  if (request.Answers({0x0C80})) {
+    uint8_t state = request.Byte();
     xml.AddElem("ScanState", state);
     if (state < kScanMessages.size()) xml.AddElem("ScanMessage", kScanMessages[state]);
     if (state == 2 || state == 3) AddComponents(xml, m_SwitchClient);

@@ -4,7 +4,7 @@
 
 #include "app/build_constants.h"
 #include "app/diag_report.h"
-#include "osinfo/daemon_query.h"
+#include "mgmt/controller_request.h"
 #include "osinfo/setup_paths.h"
 #include "platform/debug.h"
 #include "platform/registry.h"
@@ -18,30 +18,24 @@ constexpr uint32_t kUserGroup = 0x3813;
 
 constexpr std::array<const char*, 4> kSystemStatusNames{"N/A", "OK", "warning", "error"};
 
-void AddYesNoSetting(CMarkup& xml, CDaemonQuery& query, uint32_t subCode, const char* element) {
-  if (query.Send(0xE001, subCode, 0) != 0) return;
-  const SwitchInterfacePacket& reply = query.Reply();
-  bool yes = reply.GetDataLength() != 0 && reply.DataByte() == 1;
-  xml.AddElem(element, yes ? "yes" : "no");
+// A reply without data reads as byte 0: "no".
+void AddYesNoSetting(CMarkup& xml, CControllerRequest& request, uint32_t subCode, const char* element) {
+  if (request.Succeeds({0xE001, subCode})) xml.AddElem(element, request.Byte() == 1 ? "yes" : "no");
 }
 
 void AddSecurity(CMarkup& xml, CSwitchClient& client) {
-  CDaemonQuery query(client);
-  AddYesNoSetting(xml, query, kSetAllowed, "SetAllowed");
-  AddYesNoSetting(xml, query, kAccountCheck, "AccountCheck");
-  if (query.Send(0xE001, kUserGroup, 0) == 0) {
-    std::string group;
-    query.Reply().GetDataString(group);
-    xml.AddElem("UserGroup", group.c_str());
-  }
+  CControllerRequest request(client);
+  AddYesNoSetting(xml, request, kSetAllowed, "SetAllowed");
+  AddYesNoSetting(xml, request, kAccountCheck, "AccountCheck");
+  if (request.Succeeds({0xE001, kUserGroup})) xml.AddElem("UserGroup", request.Text().c_str());
 }
 
 void AddSystemStatus(CMarkup& xml, CSwitchClient& client) {
-  CDaemonQuery query(client);
+  CControllerRequest request(client);
   xml.AddElem("System");
   xml.IntoElem();
-  if (query.Send(0x230F, 0, 0) == 0) {
-    uint8_t status = query.Reply().DataByte();
+  if (request.Succeeds({0x230F})) {
+    uint8_t status = request.Byte();
     xml.AddElem("Status", status);
     xml.AddAttrib("Description", status < kSystemStatusNames.size() ? kSystemStatusNames[status] : "N/A");
   } else {

@@ -103,3 +103,23 @@ TEST_F(InventorySections, WithoutDaemonOnlyTheSectionElements) {
   EXPECT_EQ(Raid().find("rdEMX"), std::string::npos);
   EXPECT_TRUE(m_replies.Asked().empty());
 }
+
+TEST_F(InventorySections, CommandsGoToAllCabinetsAndOnlyTypeNamesUseTheQueryCode) {
+  m_replies.Set(0x0C80, 0, 0, Byte(3));
+  m_replies.Set(0x0C82, 0, 0, Byte(5));
+  m_replies.Set(0x0C85, 5, 0, Byte(1));
+  m_replies.Set(0x0C86, 5, 1, ComponentRecord(0, 0, 8, "Acme"));
+  m_replies.Set(0x1810, 0, 0, Byte(1));
+  Scan(&CDiagReport::ScanRevscope);
+  Scan(&CDiagReport::ScanHalvexDrivewatch);
+  using P = SwitchInterfacePacket;
+  std::vector<std::vector<uint8_t>> requests = m_replies.Requests();
+  ASSERT_EQ(requests.size(), 6u + 3 + 9);
+  for (const std::vector<uint8_t>& request : requests) {
+    bool typeName = P::Load32(&request[P::kOffOpCode]) == 0x0C87;
+    EXPECT_EQ(P::Load32(&request[P::kOffCmdStatus]), typeName ? 19u : 22u);
+    EXPECT_EQ(P::Load32(&request[P::kOffCabinetNr]), 0xFFFFFFFFu);
+    EXPECT_EQ(P::Load32(&request[P::kOffDataLength]), 0u);
+  }
+  EXPECT_TRUE(m_replies.WasAsked(0x0C87, 8, 0));
+}
