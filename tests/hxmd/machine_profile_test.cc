@@ -94,6 +94,7 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
       {"<Reply OpCode='1' Hex='012'/>", "odd number"},
       {"<Reply OpCode='1' Fault='explode'/>", "unknown Fault"},
       {"<Reply OpCode='1'><Fill Count='99999999999'/></Reply>", "out of range"},
+      {"<Reply OpCode='1'><Fill Count='16777216'/><Fill Count='16777216'/></Reply>", "out of range"},
       {"<Gadget/>", "unknown element"},
       {"<Sensors><Widget/></Sensors>", "unknown sensor kind"},
   };
