@@ -5,6 +5,7 @@
 
 #include "hxmd/profile_components.h"
 #include "hxmd/profile_reader.h"
+#include "hxmd/software_profile.h"
 #include "xml/markup.h"
 
 using namespace hxmd_profile;
@@ -102,10 +103,14 @@ bool CMachineProfile::LoadText(const std::string& text, std::string& error) {
       std::string tag = xml.GetTagName();
       if (tag == "Reply") m_Replies.Add(ParseReply(xml));
       else if (tag == "Event") m_Events.push_back(ParseEvent(xml));
-      else if (!IsComponent(tag)) Fail(xml, "unknown element");
+      else if (!IsComponent(tag) && !IsSoftwareProfileElement(tag)) Fail(xml, "unknown element");
     }
     xml.ResetMainPos();
-    while (xml.FindElem()) AddComponent(xml, m_Replies);
+    while (xml.FindElem()) {
+      AddComponent(xml, m_Replies);
+      std::string problem;
+      if (!AddSoftwareProfileReplies(xml, m_Replies, problem)) Fail(xml, problem);
+    }
   } catch (const ProfileError& failure) {
     *this = CMachineProfile();
     error = failure.what();

@@ -68,10 +68,13 @@ TEST(DiagReport, DisabledAndUnknownActionsAreNotRecorded) {
 TEST(DiagReport, StylesheetInstructionFollowsDeclaration) {
   TempDir dir;
   setenv("HX_SYSROOT", dir.path().c_str(), 1);
+  // No daemon here: the software sections' requests must fail at once.
+  setenv("HX_HXMD_CONNECT_RETRIES", "1", 1);
   CDiagReport report;
   report.m_strOutputPath = dir / "out.xml";
   report.m_strStylesheetPath = "/opt/x/report.xsl";
   EXPECT_TRUE(report.CreateReport());
+  unsetenv("HX_HXMD_CONNECT_RETRIES");
   unsetenv("HX_SYSROOT");
   std::string text = ReadFile(dir / "out.xml");
   EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

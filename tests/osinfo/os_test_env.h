@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -40,3 +42,9 @@ class ScopedEnv {
   }
   std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
+
+// A report text holds `part` verbatim.
+inline ::testing::AssertionResult Holds(const std::string& doc, const std::string& part) {
+  if (doc.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << doc;
+}
