@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/diag_report.h"
+#include "support/fixture_machine.h"
+#include "support/sysroot_override.h"
+#include "support/test_paths.h"
+#include "support/xml_query.h"
+#include "xml/xml_validator.h"
+
+namespace {
+
+using namespace fixture_layout;
+
+// Runs the BIOS section in-process, with the model connected as the driver
+// connects it.
+class BiosSection : public ::testing::Test {
+ protected:
+  BiosSection() : m_Sysroot(m_Root.path()) { m_Report.m_Report.AddElem("Root"); }
+
+  CXmlQuery Scan(const CFixtureMachine& machine) {
+    machine.Write(m_Root.path());
+    m_Report.m_bSMBiosConnected = m_Report.m_SMBios.Connect(nullptr, 0, nullptr, 0);
+    return Run();
+  }
+  // A table handed to the model directly; the BIOS area holds no routing table.
+  CXmlQuery ScanTable(const CSmbiosTable& table) {
+    CDevMemImage().Write(m_Root / "dev/mem");
+    const std::vector<uint8_t>& bytes = table.Bytes();
+    m_Report.m_bSMBiosConnected =
+        m_Report.m_SMBios.Connect(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr, 0);
+    return Run();
+  }
+  CXmlQuery Run() {
+    EXPECT_EQ(m_Report.ScanBios(m_Section), ACTION_STATE_NOTHING);
+    std::string text = m_Section.GetDoc();
+    EXPECT_EQ(CXmlValidator::ValidateText(text), 0u) << "section text an XML parser would reject";
+    return CXmlQuery(m_Section.GetDoc());
+  }
+  CXmlQuery Summary() { return CXmlQuery(m_Report.m_Report.GetDoc()); }
+
+  TempDir m_Root;
+  CSysrootOverride m_Sysroot;
+  CDiagReport m_Report;
+  CMarkup m_Section;
+};
+
+constexpr const char* kSmbios = "BIOS/SMBIOS/";
+
+std::string At(const std::string& path) { return kSmbios + path; }
+
+TEST_F(BiosSection, WritesTypeElementsInFixedOrderThenRoutingTable) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.Attrib("BIOS", "Schema"), "1");
+  EXPECT_EQ(bios.Attrib("BIOS/SMBIOS", "Version"), "2.7");
+  EXPECT_EQ(bios.ChildNames("BIOS/SMBIOS"),
+            "Type0,Type1,Type2,Type3,Type4,Type7,Type16,Type17,Type19,Type20,Type38,Type176,Type188,Type190,"
+            "IRQRouting");
+  EXPECT_EQ(bios.Attrib(At("Type17"), "Name"), "Memory Device");
+  EXPECT_EQ(bios.Attrib(At("Type17"), "Type"), "17");
+  EXPECT_EQ(bios.Attrib(At("Type190"), "Name"), "Memory Device Add-ons");
+}
+
+TEST_F(BiosSection, BiosInformation) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.ChildNames(At("Type0")),
+            "Vendor,BiosVersion,BiosStartingAddressSegment,BiosReleaseDate,BiosROMSize,BiosCharacteristics,"
+            "BiosCharacteristicsExtensionBytes,SystemBiosMajorRelease,SystemBiosMinorRelease,"
+            "EmbeddedControllerFirmwareMajorRelease,EmbeddedControllerFirmwareMinorRelease");
+  EXPECT_EQ(bios.Text(At("Type0/Vendor")), "Halvex Systems");
+  EXPECT_EQ(bios.Text(At("Type0/BiosVersion")), "V4.6.5.4 R1.12.0 for D3289-B1x");
+  EXPECT_EQ(bios.Text(At("Type0/BiosStartingAddressSegment")), "59392");
+  EXPECT_EQ(bios.Text(At("Type0/BiosReleaseDate")), "04/27/2016");
+  EXPECT_EQ(bios.Text(At("Type0/BiosROMSize")), "255");
+  EXPECT_EQ(bios.Count(At("Type0/BiosCharacteristics/Byte")), 8);
+  EXPECT_EQ(bios.Text(At("Type0/BiosCharacteristics/Byte[1]")), "152");
+  EXPECT_EQ(bios.Count(At("Type0/BiosCharacteristicsExtensionBytes/Byte")), 2);
+  EXPECT_EQ(bios.Text(At("Type0/BiosCharacteristicsExtensionBytes/Byte[1]")), "13");
+  EXPECT_EQ(bios.Text(At("Type0/SystemBiosMinorRelease")), "12");
+  EXPECT_EQ(bios.Text(At("Type0/EmbeddedControllerFirmwareMajorRelease")), "255");
+}
+
+TEST_F(BiosSection, SystemBoardAndChassisShowFirstStructureThenEveryEntry) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.ChildNames(At("Type1")), "Name,Vendor,SerialNr,Version,UUID,Entry");
+  EXPECT_EQ(bios.Text(At("Type1/Name")), "RX2800 S2");
+  EXPECT_EQ(bios.Text(At("Type1/UUID")), "33221100-5544-7766-8899-AABBCCDDEEFF");
+  EXPECT_EQ(bios.ChildNames(At("Type1/Entry")), "Manufacturer,ProductName,Version,SerialNumber,UUID");
+  EXPECT_EQ(bios.Attrib(At("Type1/Entry"), "Handle"), "");
+
+  EXPECT_EQ(bios.Text(At("Type2/Name")), "D3289-B1");
+  EXPECT_EQ(bios.Count(At("Type2/Entry")), 2);
+  EXPECT_EQ(bios.Text(At("Type2/Entry[1]/Product")), "D3290-A1");
+  EXPECT_EQ(bios.Text(At("Type2/Entry[1]/AssetTag")), "????");
+
+  EXPECT_EQ(bios.Text(At("Type3/Type")), "151");
+  EXPECT_EQ(bios.Attrib(At("Type3/Type"), "AsString"), "Rack Mount Chassis");
+  EXPECT_EQ(bios.Text(At("Type3/AssetTag")), "Rack?07");
+  EXPECT_EQ(bios.Text(At("Type3/Entry/SerialNumber")), "YLNT004321");
+}
+
+TEST_F(BiosSection, ProcessorEntries) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  ASSERT_EQ(bios.Count(At("Type4/Entry")), 2);
+  const std::string cpu2 = At("Type4/Entry[1]/");
+  EXPECT_EQ(bios.Attrib(At("Type4/Entry[1]"), "Handle"), "1025");
+  EXPECT_EQ(bios.ChildNames(At("Type4/Entry[1]")),
+            "Socket,Status,Manufacturer,Version,Type,Family,Model,Step,CurrentSpeed,MaxSpeed,CacheHandleL1,"
+            "CacheHandleL2,CacheHandleL3,SerialNumber,AssetTag,PartNumber,CoreCount,CoreEnabled,ThreadCount,Family2");
+  EXPECT_EQ(bios.Text(cpu2 + "Socket"), "CPU2");
+  EXPECT_EQ(bios.Text(cpu2 + "Status"), "Enabled");
+  EXPECT_EQ(bios.Text(cpu2 + "Version"), "Intel(R) Xeon(R) CPU E5-2680 v3 @ 2.50GHz");
+  EXPECT_EQ(bios.Text(cpu2 + "Family"), "6");
+  EXPECT_EQ(bios.Text(cpu2 + "Model"), "15");
+  EXPECT_EQ(bios.Text(cpu2 + "Step"), "2");
+  EXPECT_EQ(bios.Text(cpu2 + "CurrentSpeed"), "2500");
+  EXPECT_EQ(bios.Text(cpu2 + "MaxSpeed"), "4000");
+  EXPECT_EQ(bios.Text(cpu2 + "CacheHandleL3"), "1797");
+  EXPECT_EQ(bios.Text(cpu2 + "SerialNumber"), "0A1B2C3E");
+  EXPECT_EQ(bios.Text(cpu2 + "ThreadCount"), "24");
+  EXPECT_EQ(bios.Text(cpu2 + "Family2"), "179");
+}
+
+TEST_F(BiosSection, CacheEntries) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  ASSERT_EQ(bios.Count(At("Type7/Entry")), 6);
+  const std::string l1 = At("Type7/Entry[0]/");
+  EXPECT_EQ(bios.Text(l1 + "Configuration"), "384");
+  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Enabled"), "true");
+  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Level"), "1");
+  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Internal"), "true");
+  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Mode"), "write-back");
+  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Socket"), "false");
+  EXPECT_EQ(bios.Text(l1 + "MaxSize"), "384");
+  EXPECT_EQ(bios.Attrib(l1 + "MaxSize", "Unit"), "KByte");
+  EXPECT_EQ(bios.Attrib(l1 + "SupportedSRamType", "AsString"), "Synchronous");
+  EXPECT_EQ(bios.Attrib(l1 + "CacheSpeed", "Unit"), "nsec");
+  EXPECT_EQ(bios.Attrib(l1 + "ErrorCorrectionType", "AsString"), "Single-bit ECC");
+  EXPECT_EQ(bios.Attrib(l1 + "SystemCacheType", "AsString"), "Data");
+  const std::string l3 = At("Type7/Entry[2]/");
+  EXPECT_EQ(bios.Attrib(l3 + "Configuration", "Level"), "3");
+  EXPECT_EQ(bios.Text(l3 + "InstalledSize"), "7680");
+  EXPECT_EQ(bios.Text(l3 + "Associativity"), "14");
+  EXPECT_EQ(bios.Attrib(l3 + "Associativity", "AsString"), "20-way Set Associative");
+}
+
+TEST_F(BiosSection, MemoryArraysAndDevices) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.ChildNames(At("Type16/Entry")), "Location,Use,ErrorCorrection,MaxCapacity,NumberMemDevices");
+  EXPECT_EQ(bios.Text(At("Type16/Entry/Location")), "System board or motherboard");
+  EXPECT_EQ(bios.Text(At("Type16/Entry/ErrorCorrection")), "Multi-bit ECC");
+  EXPECT_EQ(bios.Text(At("Type16/Entry/MaxCapacity")), "393216");
+  EXPECT_EQ(bios.Attrib(At("Type16/Entry/MaxCapacity"), "Unit"), "MByte");
+  EXPECT_FALSE(bios.Exists(At("Type16/Entry[1]/MaxCapacity")));
+
+  ASSERT_EQ(bios.Count(At("Type17/Entry")), 4);
+  const std::string dimm = At("Type17/Entry[0]/");
+  EXPECT_EQ(bios.ChildNames(At("Type17/Entry[0]")),
+            "ArrayHandle,ErrorHandle,TotalWidth,DataWidth,Size,FormFactor,DeviceSet,DeviceLocator,BankLocator,"
+            "MemoryType,TypeDetail,Speed");
+  EXPECT_EQ(bios.Text(dimm + "ArrayHandle"), "4096");
+  EXPECT_EQ(bios.Text(dimm + "ErrorHandle"), "65534");
+  EXPECT_EQ(bios.Text(dimm + "Size"), "16384");
+  EXPECT_EQ(bios.Attrib(dimm + "Size", "Unit"), "MByte");
+  EXPECT_EQ(bios.Text(dimm + "FormFactor"), "DIMM");
+  EXPECT_EQ(bios.Text(dimm + "BankLocator"), "NODE 0 CHANNEL A");
+  EXPECT_EQ(bios.Text(dimm + "MemoryType"), "26");
+  EXPECT_EQ(bios.Text(dimm + "TypeDetail"), "Synchronous Registered (Buffered)");
+  EXPECT_EQ(bios.Attrib(dimm + "Speed", "Unit"), "MHz");
+  const std::string empty = At("Type17/Entry[3]/");
+  EXPECT_FALSE(bios.Exists(empty + "TotalWidth"));
+  EXPECT_FALSE(bios.Exists(empty + "DataWidth"));
+  EXPECT_EQ(bios.Text(empty + "Size"), "0");
+  EXPECT_EQ(bios.Text(empty + "MemoryType"), "Unknown");
+  EXPECT_EQ(bios.Text(empty + "TypeDetail"), "Unknown");
+}
+
+TEST_F(BiosSection, MappedAddressRanges) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.Count(At("Type19/Entry")), 2);
+  EXPECT_EQ(bios.Text(At("Type19/Entry[1]/StartAddress")), "25165824");
+  EXPECT_EQ(bios.Attrib(At("Type19/Entry[1]/StartAddress"), "AsString"), "0x01800000");
+  EXPECT_EQ(bios.Attrib(At("Type19/Entry[1]/EndAddress"), "AsString"), "0x027FFFFF");
+  EXPECT_EQ(bios.Text(At("Type19/Entry[1]/MemArrayHandle")), "4097");
+  EXPECT_EQ(bios.Text(At("Type19/Entry[1]/PartitionWidth")), "2");
+
+  EXPECT_EQ(bios.Count(At("Type20/Entry")), 3);
+  EXPECT_EQ(bios.ChildNames(At("Type20/Entry[0]")),
+            "StartAddress,EndAddress,MemDeviceHandle,MemArrayHandle,InterleavePosition,InterleaveDataDepth");
+  EXPECT_EQ(bios.ChildNames(At("Type20/Entry[1]")),
+            "StartAddress,EndAddress,MemDeviceHandle,MemArrayHandle,PartitionRowPosition");
+  EXPECT_EQ(bios.Text(At("Type20/Entry[2]/PartitionRowPosition")), "254");
+  EXPECT_FALSE(bios.Exists(At("Type20/Entry[2]/InterleavePosition")));
+  EXPECT_EQ(bios.Text(At("Type20/Entry[2]/MemDeviceHandle")), "4354");
+}
+
+TEST_F(BiosSection, IpmiBoardIdAndBiosIdentification) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  EXPECT_EQ(bios.Text(At("Type38/Interface")), "Keyboard Controller Style (KCS)");
+  EXPECT_EQ(bios.Text(At("Type38/Revision")), "2.0");
+  EXPECT_EQ(bios.Text(At("Type38/SlaveAddress")), "20");
+  EXPECT_EQ(bios.Text(At("Type176/BoardId")), "1a2b");
+  EXPECT_EQ(bios.Text(At("Type188/Identifier")), "D2S8");
+}
+
+TEST_F(BiosSection, MemoryAddOnInEachMode) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  ASSERT_EQ(bios.Count(At("Type190/Entry")), 3);
+  EXPECT_EQ(bios.Attrib(At("Type190/Entry[0]"), "Handle"), "");
+  EXPECT_EQ(bios.Count(At("Type190/Entry[0]/Hotspare/Entry")), 4);
+  EXPECT_EQ(bios.Attrib(At("Type190/Entry[0]/Hotspare/Entry[1]"), "Handle"), "4353");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[0]/Status")), "no hotspare");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[2]/Status")), "Mirror");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[3]/Status")), "Unknonw");
+  EXPECT_EQ(bios.ChildNames(At("Type190/Entry[1]/Scrubbing")), "Runs");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[1]/Scrubbing/Runs")), "4");
+  EXPECT_EQ(bios.Attrib(At("Type190/Entry[2]/CPU-PDA/Entry[1]"), "Handle"), "1025");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[2]/CPU-PDA/Entry[1]/Handle")), "1025");
+  EXPECT_EQ(bios.Text(At("Type190/Entry[2]/CPU-PDA/Entry[1]/APICId")), "32");
+}
+
+TEST_F(BiosSection, ValidRoutingTableIsDumpedAndDecoded) {
+  CXmlQuery bios = Scan(CFixtureMachine());
+  const std::string pir = At("IRQRouting");
+  EXPECT_EQ(bios.Attrib(pir, "Version"), "1.0");
+  EXPECT_EQ(bios.Attrib(pir, "Checksum"), "0");
+  EXPECT_EQ(bios.Attrib(pir, "Size"), "112");
+  EXPECT_EQ(bios.Attrib(pir, "Entries"), "5");
+  EXPECT_EQ(bios.Attrib(pir + "/Data", "Size"), "112");
+  EXPECT_EQ(bios.Attrib(pir + "/Data/HexDump", "Lines"), "7");
+  EXPECT_EQ(bios.Text(pir + "/Data/HexDump/Line/Hex").substr(0, 11), "24 50 49 52");
+  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded", "Entries"), "5");
+  ASSERT_EQ(bios.Count(pir + "/Data/Decoded/Entry"), 4);
+  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded/Entry[0]", "Device"), "28");
+  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded/Entry[3]", "Bus"), "129");
+  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded/Entry[3]", "Device"), "3");
+  EXPECT_EQ(bios.Text(pir + "/Data/Decoded/Entry[3]/Slot"), "5");
+  EXPECT_FALSE(Summary().Exists("Root/Summary/Errors"));
+}
+
+TEST_F(BiosSection, BadRoutingTableStaysDumpedAndSearchGoesOn) {
+  CFixtureMachine machine;
+  machine.Memory().Place(0xF0010, MakePirTable({{0, 2, 1}}, false));
+  CXmlQuery bios = Scan(machine);
+  ASSERT_EQ(bios.Count(At("IRQRouting")), 2);
+  EXPECT_EQ(bios.Attrib(At("IRQRouting[0]"), "Checksum"), "1");
+  EXPECT_TRUE(bios.Exists(At("IRQRouting[0]/Data/HexDump")));
+  EXPECT_FALSE(bios.Exists(At("IRQRouting[0]/Data/Decoded")));
+  EXPECT_TRUE(bios.Exists(At("IRQRouting[1]/Data/Decoded")));
+  CXmlQuery summary = Summary();
+  EXPECT_EQ(summary.Attrib("Root/Summary/Errors", "Count"), "1");
+  EXPECT_EQ(summary.Text("Root/Summary/Errors/SMBIOS/Message"), "Illegal checksum in PCI IRQ Routing Table!");
+}
+
+TEST_F(BiosSection, RoutingTableRunningPastBiosAreaIsCutAtItsEnd) {
+  CFixtureMachine machine;
+  std::vector<uint8_t> pir = MakePirTable(ServerPirSlots());
+  pir[6] = 0x00, pir[7] = 0x10;  // 4 KiB claimed, 32 bytes left in the area
+  machine.Memory().Place(0xFFFE0, std::vector<uint8_t>(pir.begin(), pir.begin() + 32));
+  machine.Memory().Place(kPirAddress, std::vector<uint8_t>(16, 0));
+  CXmlQuery bios = Scan(machine);
+  EXPECT_EQ(bios.Attrib(At("IRQRouting"), "Size"), "4096");
+  EXPECT_EQ(bios.Attrib(At("IRQRouting"), "Entries"), "254");
+  EXPECT_EQ(bios.Attrib(At("IRQRouting/Data/HexDump"), "Lines"), "2");
+}
+
+TEST_F(BiosSection, UnconnectedModelLeavesEmptySectionAndSummaryError) {
+  CXmlQuery bios = Scan(CFixtureMachine().SetRoute(SmbiosRoute::NoSmbios));
+  EXPECT_TRUE(bios.Exists("BIOS"));
+  EXPECT_EQ(bios.ChildNames("BIOS"), "");
+  CXmlQuery summary = Summary();
+  EXPECT_EQ(summary.Attrib("Root/Summary/Errors", "Count"), "1");
+  EXPECT_EQ(summary.Text("Root/Summary/Errors/SMBIOS/Message"),
+            "Could not connect to SM BIOS! (No SMBIOS structures found!)");
+}
+
+TEST_F(BiosSection, BrokenTableShowsWalkFailureInSummary) {
+  Scan(CFixtureMachine().SetTable(BrokenServerTable()));
+  std::string message = Summary().Text("Root/Summary/Errors/SMBIOS/Message");
+  EXPECT_EQ(message.rfind("Could not connect to SM BIOS! (## FATAL ERROR! SMBIOS structure pointer exceeds", 0), 0u);
+}
+
+TEST_F(BiosSection, TypeWithoutStructuresHasNoElement) {
+  CXmlQuery bios = ScanTable(CSmbiosTable().Add(CSmbiosStructure(0, 18, 0).str(4, "Vendor")).AddEndOfTable(1));
+  EXPECT_EQ(bios.ChildNames("BIOS/SMBIOS"), "Type0");
+  EXPECT_EQ(bios.Attrib("BIOS/SMBIOS", "Version"), "0.0");
+  EXPECT_EQ(bios.ChildNames(At("Type0")),
+            "Vendor,BiosStartingAddressSegment,BiosROMSize,BiosCharacteristics");
+}
+
+TEST_F(BiosSection, BiosVersionIsCutAtFirstNonPrintableAndAt260Characters) {
+  CXmlQuery cut = ScanTable(CSmbiosTable().Add(CSmbiosStructure(0, 18, 0).str(5, "  1.02\x01rest")));
+  EXPECT_EQ(cut.Text(At("Type0/BiosVersion")), "1.02");
+  m_Section = CMarkup();
+  CXmlQuery longVersion = ScanTable(CSmbiosTable().Add(CSmbiosStructure(0, 18, 0).str(5, std::string(300, 'A'))));
+  EXPECT_EQ(longVersion.Text(At("Type0/BiosVersion")), std::string(260, 'A'));
+}
+
+TEST_F(BiosSection, ShortSystemStructureHasNoUuid) {
+  CXmlQuery bios = ScanTable(CSmbiosTable().Add(CSmbiosStructure(1, 8, 0).str(4, "Maker").str(5, "Model")));
+  EXPECT_EQ(bios.ChildNames(At("Type1")), "Name,Vendor,Entry");
+}
+
+TEST_F(BiosSection, MemoryDeviceSizeUnitsAndUnknownSize) {
+  CXmlQuery bios = ScanTable(CSmbiosTable()
+                                 .Add(CSmbiosStructure(17, 21, 1).u16(12, 0x8200))
+                                 .Add(CSmbiosStructure(17, 21, 2).u16(12, 0x0400))
+                                 .Add(CSmbiosStructure(17, 21, 3).u16(12, 0xFFFF)));
+  EXPECT_EQ(bios.Text(At("Type17/Entry[0]/Size")), "512");
+  EXPECT_EQ(bios.Attrib(At("Type17/Entry[0]/Size"), "Unit"), "KByte");
+  EXPECT_EQ(bios.Text(At("Type17/Entry[1]/Size")), "1024");
+  EXPECT_EQ(bios.Attrib(At("Type17/Entry[1]/Size"), "Unit"), "MByte");
+  EXPECT_FALSE(bios.Exists(At("Type17/Entry[2]/Size")));
+  EXPECT_FALSE(bios.Exists(At("Type17/Entry[2]/Speed")));
+}
+
+TEST_F(BiosSection, ProcessorSignatureOfWideFamiliesUsesUpperBytes) {
+  CXmlQuery bios = ScanTable(CSmbiosTable().Add(CSmbiosStructure(4, 26, 1).u8(6, 0xB8).u32(8, 0x1F020700)));
+  EXPECT_EQ(bios.Text(At("Type4/Entry/Family")), "31");
+  EXPECT_EQ(bios.Text(At("Type4/Entry/Model")), "2");
+  EXPECT_EQ(bios.Text(At("Type4/Entry/Step")), "7");
+  EXPECT_EQ(bios.Text(At("Type4/Entry/Status")), "Empty Socket");
+}
+
+TEST_F(BiosSection, AddOnRecordsMustFillTheStructure) {
+  CXmlQuery bios = ScanTable(CSmbiosTable()
+                                 .Add(CSmbiosStructure(190, 6, 1).u8(4, 0).u8(5, 3))
+                                 .Add(CSmbiosStructure(190, 10, 2).u8(4, 0).u8(5, 3))
+                                 .Add(CSmbiosStructure(190, 9, 3).u8(4, 2).u8(5, 0))
+                                 .Add(CSmbiosStructure(190, 6, 4).u8(4, 9)));
+  EXPECT_TRUE(bios.Exists(At("Type190/Entry[0]/Hotspare")));
+  EXPECT_EQ(bios.ChildNames(At("Type190/Entry[0]/Hotspare")), "");
+  EXPECT_EQ(bios.ChildNames(At("Type190/Entry[1]/Hotspare")), "");
+  EXPECT_EQ(bios.ChildNames(At("Type190/Entry[2]/CPU-PDA")), "");
+  EXPECT_TRUE(bios.Exists(At("Type190/Entry[3]/Unknown")));
+}
+
+TEST_F(BiosSection, FirmwareBytesAnXmlParserRejectsAreReplaced) {
+  CXmlQuery bios = ScanTable(CSmbiosTable().Add(
+      CSmbiosStructure(2, 9, 1).str(4, "Ma\x01ker\x1F").str(5, "\xC3\xA9t\xE9").str(6, "\xEF\xBF\xBE").str(7, "ok")));
+  EXPECT_EQ(bios.Text(At("Type2/Vendor")), "Ma?ker?");
+  EXPECT_EQ(bios.Text(At("Type2/Name")), "\xC3\xA9t?");
+  EXPECT_EQ(bios.Text(At("Type2/Version")), "???");
+  EXPECT_EQ(bios.Text(At("Type2/SerialNr")), "ok");
+}
+
+// Damaged tables end in a failed walk or odd values, never in a read outside
+// the table (the sanitizer build turns such a read into a failure).
+TEST_F(BiosSection, RandomlyDamagedTablesAreWalkedSafely) {
+  const std::vector<uint8_t> original = ServerStructureTable().Bytes();
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> table = original;
+    for (int hit = 0; hit < 8; ++hit)
+      table[random() % table.size()] = static_cast<uint8_t>(random() % 4 == 0 ? 0 : random());
+    table.resize(table.size() - random() % 64);
+    CDiagReport report;
+    report.m_Report.AddElem("Root");
+    report.m_bSMBiosConnected = report.m_SMBios.Connect(table.data(), static_cast<uint32_t>(table.size()), nullptr, 0);
+    CMarkup section;
+    report.ScanBios(section);
+    std::string text = section.GetDoc();
+    ASSERT_EQ(CXmlValidator::ValidateText(text), 0u) << "round " << round;
+    ASSERT_TRUE(section.IsWellFormed()) << "round " << round;
+  }
+}
+
+}  // namespace
