@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <sstream>
 #include <thread>
 
+#include "support/fixture_machine.h"
 #include "support/hxmd_runner.h"
 #include "support/program_runner.h"
 #include "support/test_paths.h"
@@ -118,7 +120,7 @@ TEST_F(FaultScenario, DaemonThatStopsAnsweringCostsOnlyTheReplyTimeOut) {
 }
 
 // Replies that break the channel protocol in each way the daemon can script.
-TEST_F(FaultScenario, BrokenRepliesLeaveEmptySectionsOnly) {
+TEST_F(FaultScenario, ProtocolBreakingRepliesStillGiveACompleteReport) {
   // The client waits a second between the pieces of a reply, so the slow
   // cases answer only the first two commands; the rest are not available.
   const std::pair<const char*, std::string> cases[] = {
@@ -160,7 +162,48 @@ TEST_F(FaultScenario, TwoScansAtOnceAgainstOneDaemonBothComplete) {
   EXPECT_EQ(one.GetChildSubDoc(), two.GetChildSubDoc());
 }
 
-TEST_F(FaultScenario, JunkRegistryFileIsReadAroundAndLeftAlone) {
+// The BIOS section of a finished report: present, with or without content.
+void ExpectBiosSection(const std::string& reportPath) {
+  CMarkup report;
+  ASSERT_TRUE(report.Load(reportPath));
+  report.FindElem("Root");
+  report.IntoElem();
+  ASSERT_TRUE(report.FindElem("System"));
+  EXPECT_TRUE(report.FindChildElem("BIOS"));
+}
+
+TEST_F(FaultScenario, DevMemMissingEmptyOrShorterThanTheTablesItPointsTo) {
+  using namespace fixture_layout;
+  const std::pair<const char*, std::function<void(const TempDir&)>> cases[] = {
+      {"missing", [](const TempDir&) {}},
+      {"empty", [](const TempDir& scanRoot) { scanRoot.WriteFile("dev/mem", ""); }},
+      {"ends inside the structure table",
+       [](const TempDir& scanRoot) {
+         CFixtureMachine().Write(scanRoot.path());
+         std::filesystem::resize_file(scanRoot / "dev/mem", kTableAddress + 64);
+       }},
+      {"ends inside the entry point",
+       [](const TempDir& scanRoot) {
+         CFixtureMachine().Write(scanRoot.path());
+         std::filesystem::resize_file(scanRoot / "dev/mem", kShadowEntryPoint + 8);
+       }},
+      {"ends before the entry point the EFI table names",
+       [](const TempDir& scanRoot) {
+         CFixtureMachine().SetRoute(SmbiosRoute::EfiSystab).Write(scanRoot.path());
+         std::filesystem::resize_file(scanRoot / "dev/mem", CDevMemImage::kMinimumSize);
+       }},
+  };
+  for (const auto& [what, prepare] : cases) {
+    SCOPED_TRACE(what);
+    TempDir scanRoot;
+    scanRoot.WriteFile("var/log/hxagt/.keep", "");
+    prepare(scanRoot);
+    ExpectCompleteRun(RunScan(scanRoot, scanRoot / "report.xml"), scanRoot / "report.xml");
+    ExpectBiosSection(scanRoot / "report.xml");
+  }
+}
+
+TEST_F(FaultScenario, JunkRegistryFileIsReadAroundWithoutHarm) {
   std::string junk = "[HKEY_LOCAL_MACHINE\n=s=\n[[[\nx=q=1\ny=b=zz\n";
   for (int i = 0; i < 200; ++i) junk += "[" + std::string(i % 7, ']') + "k" + std::to_string(i) + "\n";
   junk += std::string("\x00\xFF\xFE garbage \x01", 14) + std::string(5000, '[') + "\n";
