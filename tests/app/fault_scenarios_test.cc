@@ -145,6 +145,13 @@ TEST_F(FaultScenario, ProtocolBreakingRepliesStillGiveACompleteReport) {
   }
 }
 
+TEST_F(FaultScenario, BrokenXmlFromTheDaemonStaysOutOfTheReport) {
+  CHxmdRunner daemon(root.path(),
+                     Profile("<Reply OpCode='0x0C40' Text='&lt;FeatureList&gt;&lt;Feature Name=\"x\"&gt;'/>"));
+  ExpectCompleteRun(Scan(), ReportPath());
+  EXPECT_EQ(ReadFile(ReportPath()).find("<FeatureList>"), std::string::npos);
+}
+
 TEST_F(FaultScenario, TwoScansAtOnceAgainstOneDaemonBothComplete) {
   CHxmdRunner daemon(root.path(), ReadFile(SourceDir() + "/hxmd/profiles/demo-machine.xml"));
   auto first = std::async(std::launch::async, [this] { return Scan(root / "first.xml"); });
