@@ -124,6 +124,13 @@ class CDiagReport {
   _ActionState ScanRevscope(CMarkup& xml);
   _ActionState ScanHalvexDrivewatch(CMarkup& xml);
 
+  // The environment sensor lists of one cabinet (0xFFFFFFFF: the main
+  // system); 1 when the sensor count could be read, else 0.
+  int InsertSystemVoltages(CMarkup& xml, uint32_t cabinet);
+  int InsertSystemFans(CMarkup& xml, uint32_t cabinet);
+  int InsertSystemTemperatures(CMarkup& xml, uint32_t cabinet);
+  int InsertSystemPowerSupplies(CMarkup& xml, uint32_t cabinet);
+
   int m_nWarnings = 0;
   int m_nErrors = 0;
   CMarkup m_Report;

@@ -2,8 +2,9 @@
 
 #include <time.h>
 
-#include <cstring>
 
+#include "hxmd/controller_components.h"
+#include "hxmd/event_log_encoder.h"
 #include "hxmd/profile_reader.h"
 #include "xml/markup.h"
 
@@ -69,8 +70,112 @@ _ReplyRule Rule(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, std::opt
 
 // <Sensors> lists the sensors of one cabinet; each becomes the replies to
 // the count, name, status and value commands of its kind.
-void AddSensors(CMarkup& xml, CReplyTable& table) {
-  std::optional<uint32_t> cabinetNr = Key(xml, "CabinetNr");
+void AddSensors(CMarkup& xml, CReplyTable& table) { AddCabinetSensors(xml, table, Key(xml, "CabinetNr")); }
+
+// <SensorDataRecords> holds the controller's SDRs, one <Record Id=".."> each
+// (hex bytes or fields): the ID list command and one record command per ID.
+void AddSensorDataRecords(CMarkup& xml, CReplyTable& table) {
+  std::vector<uint8_t> ids;
+  std::vector<_ReplyRule> records;
+  xml.IntoElem();
+  while (xml.FindElem("Record")) {
+    if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
+    uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
+    AppendLittleEndian(ids, id, 2);
+    records.push_back(Rule(0xF044, 0, id, std::nullopt, SdrRecordBytes(xml)));
+  }
+  xml.OutOfElem();
+  _ReplyRule list = Rule(0xF043, 0, 0, std::nullopt, std::move(ids));
+  list.ObjectId.reset();
+  table.Add(std::move(list));
+  for (_ReplyRule& record : records) table.Add(std::move(record));
+}
+
+// A log time stamp: seconds since 1970 or "YYYY-MM-DD HH:MM:SS" (UTC).
+int64_t TimeStamp(const CMarkup& xml) {
+  std::string text = xml.GetAttrib("Time");
+  if (text.find('-', 1) == std::string::npos) return Number(xml, "Time", 0);
+  tm broken{};
+  const char* end = strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &broken);
+  if (end == nullptr || *end != '\0') Fail(xml, "Time is neither seconds nor YYYY-MM-DD HH:MM:SS");
+  return timegm(&broken);
+}
+
+_LogRecordFields LogRecord(const CMarkup& xml, uint32_t handle) {
+  _LogRecordFields record;
+  record.severity = uint8_t(Number(xml, "Severity", 0));
+  record.code = uint32_t(Number(xml, "ErrorCode", 0));
+  record.time = TimeStamp(xml);
+  record.dataHandle = handle;
+  record.text = xml.GetAttrib("Message");
+  return record;
+}
+
+// Length overrides a record's length field, for broken logs.
+std::optional<uint32_t> LengthField(const CMarkup& xml) {
+  if (xml.GetAttrib("Length").empty()) return std::nullopt;
+  return uint32_t(Number(xml, "Length", 0));
+}
+
+// <SystemEventLog>: one <Record Severity= ErrorCode= Time= Handle= Message=
+// Length=> per entry, its raw data as hex content. The log command returns
+// the packed records; the raw data command answers for the handle of each
+// record that has raw data.
+void AddSystemEventLog(CMarkup& xml, CReplyTable& table) {
+  std::vector<uint8_t> log;
+  std::vector<_ReplyRule> rawData;
+  uint32_t index = 0;
+  xml.IntoElem();
+  while (xml.FindElem("Record")) {
+    uint32_t handle = uint32_t(Number(xml, "Handle", ++index));
+    AppendSelRecord(log, LogRecord(xml, handle), LengthField(xml));
+    std::vector<uint8_t> raw;
+    AppendHex(xml, raw, xml.GetData());
+    if (raw.empty()) continue;
+    _ReplyRule rule = Rule(0x0B19, 0, 0, std::nullopt, std::move(raw));
+    rule.ObjectId.reset();
+    rule.RequestData.emplace();
+    AppendLittleEndian(*rule.RequestData, handle, 4);
+    rawData.push_back(std::move(rule));
+  }
+  xml.OutOfElem();
+  _ReplyRule list = Rule(0x0B10, 0, 0, std::nullopt, std::move(log));
+  list.ObjectId.reset();
+  table.Add(std::move(list));
+  for (_ReplyRule& raw : rawData) table.Add(std::move(raw));
+}
+
+// <InternalEventLog>: one <Record Severity= ErrorCode= Time= Message=
+// Length=> per entry; the log command returns them packed.
+void AddInternalEventLog(CMarkup& xml, CReplyTable& table) {
+  std::vector<uint8_t> log;
+  xml.IntoElem();
+  while (xml.FindElem("Record")) AppendIelRecord(log, LogRecord(xml, 0), LengthField(xml));
+  xml.OutOfElem();
+  _ReplyRule list = Rule(0x0B31, 0, 0, std::nullopt, std::move(log));
+  list.ObjectId.reset();
+  table.Add(std::move(list));
+}
+
+struct Component {
+  const char* tag;
+  void (*add)(CMarkup& xml, CReplyTable& table);
+};
+constexpr Component kComponents[] = {
+    {"Sensors", AddSensors},
+    {"SensorDataRecords", AddSensorDataRecords},
+    {"SystemEventLog", AddSystemEventLog},
+    {"InternalEventLog", AddInternalEventLog},
+    {"IdProms", AddIdProms},
+    {"BootStatus", AddBootStatus},
+    {"Features", AddFeatures},
+    {"ManagementController", AddManagementController},
+    {"StorageExtensions", AddStorageExtensions},
+};
+
+}  // namespace
+
+void AddCabinetSensors(CMarkup& xml, CReplyTable& table, std::optional<uint32_t> cabinetNr) {
   std::vector<std::vector<_ReplyRule>> rulesByKind(SensorKinds().size());
   std::vector<uint32_t> counts(SensorKinds().size(), 0);
   xml.IntoElem();
@@ -105,114 +210,6 @@ void AddSensors(CMarkup& xml, CReplyTable& table) {
     for (_ReplyRule& rule : rulesByKind[kind]) table.Add(std::move(rule));
   }
 }
-
-// <SensorDataRecords> holds the controller's SDRs, one <Record Id=".."> of
-// hex bytes each: the ID list command and one record command per ID.
-void AddSensorDataRecords(CMarkup& xml, CReplyTable& table) {
-  std::vector<uint8_t> ids;
-  std::vector<_ReplyRule> records;
-  xml.IntoElem();
-  while (xml.FindElem("Record")) {
-    if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
-    uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
-    AppendLittleEndian(ids, id, 2);
-    std::vector<uint8_t> bytes;
-    AppendHex(xml, bytes, xml.GetData());
-    records.push_back(Rule(0xF044, 0, id, std::nullopt, std::move(bytes)));
-  }
-  xml.OutOfElem();
-  _ReplyRule list = Rule(0xF043, 0, 0, std::nullopt, std::move(ids));
-  list.ObjectId.reset();
-  table.Add(std::move(list));
-  for (_ReplyRule& record : records) table.Add(std::move(record));
-}
-
-// A log time stamp: seconds since 1970 or "YYYY-MM-DD HH:MM:SS" (UTC).
-int64_t TimeStamp(const CMarkup& xml) {
-  std::string text = xml.GetAttrib("Time");
-  if (text.find('-', 1) == std::string::npos) return Number(xml, "Time", 0);
-  tm broken{};
-  const char* end = strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &broken);
-  if (end == nullptr || *end != '\0') Fail(xml, "Time is neither seconds nor YYYY-MM-DD HH:MM:SS");
-  return timegm(&broken);
-}
-
-void AppendText(std::vector<uint8_t>& data, const std::string& text) {
-  data.insert(data.end(), text.begin(), text.end());
-  data.push_back(0);
-}
-
-// <SystemEventLog>: one <Record Severity= ErrorCode= Time= Handle= Message=>
-// per entry, its raw data as hex content. The log command returns the packed
-// records (16-byte header, NUL-terminated text); the raw data command answers
-// for each record's handle.
-void AddSystemEventLog(CMarkup& xml, CReplyTable& table) {
-  std::vector<uint8_t> log;
-  std::vector<_ReplyRule> rawData;
-  uint32_t index = 0;
-  xml.IntoElem();
-  while (xml.FindElem("Record")) {
-    uint32_t handle = uint32_t(Number(xml, "Handle", ++index));
-    std::vector<uint8_t> record;
-    std::string message = xml.GetAttrib("Message");
-    AppendLittleEndian(record, int64_t(16 + message.size() + 1), 2);
-    AppendLittleEndian(record, 0, 1);
-    AppendLittleEndian(record, Number(xml, "Severity", 0), 1);
-    AppendLittleEndian(record, Number(xml, "ErrorCode", 0), 2);
-    AppendLittleEndian(record, 0, 2);
-    AppendLittleEndian(record, TimeStamp(xml), 4);
-    AppendLittleEndian(record, handle, 4);
-    AppendText(record, message);
-    log.insert(log.end(), record.begin(), record.end());
-    _ReplyRule raw = Rule(0x0B19, 0, 0, std::nullopt, {});
-    raw.ObjectId.reset();
-    raw.RequestData.emplace();
-    AppendLittleEndian(*raw.RequestData, handle, 4);
-    AppendHex(xml, raw.Data, xml.GetData());
-    rawData.push_back(std::move(raw));
-  }
-  xml.OutOfElem();
-  _ReplyRule list = Rule(0x0B10, 0, 0, std::nullopt, std::move(log));
-  list.ObjectId.reset();
-  table.Add(std::move(list));
-  for (_ReplyRule& raw : rawData) table.Add(std::move(raw));
-}
-
-// <InternalEventLog>: one <Record Severity= ErrorCode= Time= Message=> per
-// entry; the log command returns them packed (40-byte header, text).
-void AddInternalEventLog(CMarkup& xml, CReplyTable& table) {
-  std::vector<uint8_t> log;
-  xml.IntoElem();
-  while (xml.FindElem("Record")) {
-    std::string message = xml.GetAttrib("Message");
-    AppendLittleEndian(log, int64_t(40 + message.size() + 1), 4);
-    AppendLittleEndian(log, 0, 1);
-    AppendLittleEndian(log, Number(xml, "Severity", 0), 1);
-    AppendLittleEndian(log, 0, 2);
-    AppendLittleEndian(log, Number(xml, "ErrorCode", 0), 4);
-    AppendLittleEndian(log, 0, 4);
-    AppendLittleEndian(log, TimeStamp(xml), 8);
-    log.insert(log.end(), 16, 0);
-    AppendText(log, message);
-  }
-  xml.OutOfElem();
-  _ReplyRule list = Rule(0x0B31, 0, 0, std::nullopt, std::move(log));
-  list.ObjectId.reset();
-  table.Add(std::move(list));
-}
-
-struct Component {
-  const char* tag;
-  void (*add)(CMarkup& xml, CReplyTable& table);
-};
-constexpr Component kComponents[] = {
-    {"Sensors", AddSensors},
-    {"SensorDataRecords", AddSensorDataRecords},
-    {"SystemEventLog", AddSystemEventLog},
-    {"InternalEventLog", AddInternalEventLog},
-};
-
-}  // namespace
 
 bool IsComponent(const std::string& tag) {
   for (const Component& component : kComponents)
