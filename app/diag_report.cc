@@ -215,7 +215,12 @@ void CDiagReport::RunAction(_ActionType type, CMarkup& section, int& index, int&
   if (!IsActionEnabled(type)) return;
   section.SetDoc(nullptr);
   ExecuteAction(Actions[type].scan, type, section, index, total);
-  m_Report.AddChildSubDoc(section.GetDoc());
+  // A section holding text that did not parse (a daemon's broken XML, say)
+  // would spoil the whole report, so it is left out.
+  if (section.IsWellFormed())
+    m_Report.AddChildSubDoc(section.GetDoc());
+  else if (!section.GetDoc().empty())
+    HX_TRACE(1, "\nCDiagReport         : ERROR! Section of action %d is not well-formed - left out!", type);
 }
 
 void CDiagReport::ExecuteAction(ScanOperation scan, _ActionType type, CMarkup& section, int& index, int& total) {

@@ -277,7 +277,8 @@ void CHxmdServer::QueueReply(Connection& connection, const uint8_t* request, con
   std::string reply(reinterpret_cast<const char*>(request), Packet::kHeaderSize);
   reply.append(data.begin(), data.end());
   auto* header = reinterpret_cast<uint8_t*>(reply.data());
-  Packet::Store32(header + Packet::kOffDataLength, uint32_t(data.size()));
+  uint32_t announced = rule != nullptr && rule->AnnouncedLength ? *rule->AnnouncedLength : uint32_t(data.size());
+  Packet::Store32(header + Packet::kOffDataLength, announced);
   Packet::Store32(header + Packet::kOffCmdStatus, status);
   Packet::Store16(header + Packet::kOffAuxWord1, 0);
   Packet::Store16(header + Packet::kOffAuxWord2, 0);

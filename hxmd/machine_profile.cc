@@ -23,7 +23,8 @@ constexpr FaultName kFaults[] = {{"none", _ReplyRule::FaultNone},         {"nore
 _ReplyRule ParseReply(CMarkup& xml) {
   _ReplyRule rule;
   if (xml.GetAttrib("OpCode").empty()) Fail(xml, "OpCode missing");
-  rule.OpCode = uint32_t(Number(xml, "OpCode", 0));
+  rule.AnyOpCode = xml.GetAttrib("OpCode") == "*";
+  if (!rule.AnyOpCode) rule.OpCode = uint32_t(Number(xml, "OpCode", 0));
   rule.OpCodeExt = Key(xml, "OpCodeExt");
   rule.ObjectId = Key(xml, "ObjectId");
   rule.CabinetNr = Key(xml, "CabinetNr");
@@ -34,6 +35,7 @@ _ReplyRule ParseReply(CMarkup& xml) {
   }
   rule.Status = uint32_t(Number(xml, "Status", 0));
   if (!xml.GetAttrib("Flags").empty()) rule.Flags = uint8_t(Number(xml, "Flags", 0));
+  if (!xml.GetAttrib("Length").empty()) rule.AnnouncedLength = uint32_t(Number(xml, "Length", 0));
   rule.DelayMs = uint32_t(Number(xml, "Delay", 0));
   rule.Pieces = uint32_t(std::max<int64_t>(1, Number(xml, "Pieces", 1)));
   rule.PieceGapMs = uint32_t(Number(xml, "PieceGap", 20));

@@ -123,7 +123,9 @@ std::vector<uint8_t> ParseData(CMarkup& xml) {
     std::string tag = xml.GetTagName();
     if (tag == "Fill") {
       int64_t count = Number(xml, "Count", 0);
-      if (count < 0 || uint64_t(count) > kMaxReplyData) Fail(xml, "Count out of range");
+      // Checked against what is already there, so many fills cannot add up
+      // to more memory than one reply may take.
+      if (count < 0 || uint64_t(count) + data.size() > kMaxReplyData) Fail(xml, "Count out of range");
       data.insert(data.end(), size_t(count), uint8_t(Number(xml, "Byte", 0)));
       continue;
     }

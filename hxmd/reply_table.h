@@ -17,6 +17,7 @@ struct _ReplyRule {
   };
 
   uint32_t OpCode = 0;
+  bool AnyOpCode = false;  // matches every command ("*" in a profile)
   std::optional<uint32_t> OpCodeExt;
   std::optional<uint32_t> ObjectId;
   std::optional<uint32_t> CabinetNr;
@@ -25,6 +26,7 @@ struct _ReplyRule {
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
   std::optional<uint8_t> Flags;  // default: the immediate-value bit for 1, 2 or 4 data bytes
+  std::optional<uint32_t> AnnouncedLength;  // DataLength the header states, when not the data's own
   Fault ReplyFault = FaultNone;
   uint32_t DelayMs = 0;          // before the first byte of the reply
   uint32_t Pieces = 1;           // the reply is written in this many pieces...
@@ -54,4 +56,5 @@ class CReplyTable {
   std::vector<_ReplyRule> m_Rules;
   std::vector<uint32_t> m_UseCounts;
   std::unordered_map<uint32_t, std::vector<size_t>> m_ByOpCode;
+  std::vector<size_t> m_AnyOpCode;
 };

@@ -713,6 +713,8 @@ bool CMarkup::x_AddSubDoc(const char* text, int flags) {
   if (!wellFormed) {
     x_Insert(slot, source, false);
     m_aPos[slot.parent].flags |= MarkupElem::kIllData;
+    // Whatever made the fragment fail now sits in the document's text.
+    m_aPos[0].flags |= MarkupElem::kIllFormed;
     return false;
   }
 

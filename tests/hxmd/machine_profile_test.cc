@@ -94,6 +94,7 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
       {"<Reply OpCode='1' Hex='012'/>", "odd number"},
       {"<Reply OpCode='1' Fault='explode'/>", "unknown Fault"},
       {"<Reply OpCode='1'><Fill Count='99999999999'/></Reply>", "out of range"},
+      {"<Reply OpCode='1'><Fill Count='16777216'/><Fill Count='16777216'/></Reply>", "out of range"},
       {"<Gadget/>", "unknown element"},
       {"<Sensors><Widget/></Sensors>", "unknown sensor kind"},
   };
@@ -161,4 +162,19 @@ TEST(MachineProfile, NumbersAreDecimalUnlessMarkedHex) {
   EXPECT_EQ(DataOf(profile, 0x41), (Bytes{16}));
   std::string error;
   EXPECT_FALSE(profile.LoadText("<HxmdProfile><Reply OpCode='--1'/></HxmdProfile>", error));
+}
+
+TEST(MachineProfile, AnyOpCodeRuleKeepsItsPlaceInTheOrderOfRules) {
+  CMachineProfile profile = MustLoad(
+      "<Reply OpCode='0x10' U8='1'/>"
+      "<Reply OpCode='*' ObjectId='2' U8='2' Length='9'/>"
+      "<Reply OpCode='0x10' U8='3'/>");
+  EXPECT_EQ(DataOf(profile, 0x10, 0, 2), Bytes{1});
+  EXPECT_EQ(DataOf(profile, 0x77, 0, 2), Bytes{2});
+  EXPECT_EQ(profile.m_Replies.Find(0x77, 0, 2, 0)->AnnouncedLength, 9u);
+  EXPECT_EQ(DataOf(profile, 0x77, 0, 3), (Bytes{0xDE, 0xAD}));
+
+  CMachineProfile ordered = MustLoad("<Reply OpCode='*' ObjectId='2' U8='2'/><Reply OpCode='0x10' U8='1'/>");
+  EXPECT_EQ(DataOf(ordered, 0x10, 0, 2), Bytes{2});
+  EXPECT_EQ(DataOf(ordered, 0x10, 0, 3), Bytes{1});
 }

@@ -72,6 +72,7 @@ TEST(MarkupSubDoc, InsertsIllFormedTextUnchangedWithoutLineFeed) {
   CMarkup report = ReportAtGroup();
   EXPECT_FALSE(report.AddChildSubDoc("<A><B></A>"));
   EXPECT_EQ(report.GetDoc(), "<Root>\n<System><A><B></A></System>\n<Software/>\n</Root>\n");
+  EXPECT_FALSE(report.IsWellFormed());
   report.OutOfElem();
   ASSERT_TRUE(report.FindChildElem("Software"));
   EXPECT_EQ(report.GetChildSubDoc(), "<Software/>\n");
