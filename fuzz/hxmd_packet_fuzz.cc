@@ -66,7 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char sink[65536];
   for (;;) {
     pollfd entry{fd, short(sent < size ? POLLIN | POLLOUT : POLLIN), 0};
-    if (poll(&entry, 1, kHangMs) <= 0) std::abort();
+    // libFuzzer's time-out alarm interrupts poll now and then; that is no hang.
+    int ready = poll(&entry, 1, kHangMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) std::abort();
     if (entry.revents & POLLOUT) {
       ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       sent = (n < 0 && errno != EAGAIN) ? size : sent + size_t(std::max<ssize_t>(n, 0));
