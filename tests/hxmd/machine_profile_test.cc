@@ -12,13 +12,23 @@ CMachineProfile MustLoad(const std::string& body) {
   return profile;
 }
 
-std::vector<uint8_t> DataOf(CMachineProfile& profile, uint32_t opCode, uint32_t opCodeExt = 0, uint32_t objectId = 0,
-                            uint32_t cabinetNr = 0xFFFFFFFF) {
-  const _ReplyRule* rule = profile.m_Replies.Find(opCode, opCodeExt, objectId, cabinetNr);
-  return rule != nullptr ? rule->Data : std::vector<uint8_t>{0xDE, 0xAD};
+using Bytes = std::vector<uint8_t>;
+
+// The data of the rule answering a command; DE AD when none does.
+Bytes DataOf(CMachineProfile& profile, uint32_t opCode, uint32_t opCodeExt = 0, uint32_t objectId = 0,
+             uint32_t cabinetNr = 0xFFFFFFFF, const Bytes& parameters = {}) {
+  const _ReplyRule* rule = profile.m_Replies.Find(opCode, opCodeExt, objectId, cabinetNr, parameters);
+  return rule != nullptr ? rule->Data : Bytes{0xDE, 0xAD};
 }
 
-using Bytes = std::vector<uint8_t>;
+// The reason a profile body is refused for.
+std::string LoadError(const std::string& body) {
+  CMachineProfile profile;
+  std::string error;
+  EXPECT_FALSE(profile.LoadText("<HxmdProfile>" + body + "</HxmdProfile>", error)) << body;
+  EXPECT_EQ(profile.m_Replies.size(), 0u);
+  return error;
+}
 
 }  // namespace
 
@@ -90,6 +100,7 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
   const std::pair<const char*, const char*> cases[] = {
       {"<Reply Status='0'/>", "OpCode missing"},
       {"<Reply OpCode='zz'/>", "not a number"},
+      {"<Reply OpCode='--1'/>", "not a number"},
       {"<Reply OpCode='1' Hex='0G'/>", "hex digit"},
       {"<Reply OpCode='1' Hex='012'/>", "odd number"},
       {"<Reply OpCode='1' Fault='explode'/>", "unknown Fault"},
@@ -97,14 +108,15 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
       {"<Reply OpCode='1'><Fill Count='16777216'/><Fill Count='16777216'/></Reply>", "out of range"},
       {"<Gadget/>", "unknown element"},
       {"<Sensors><Widget/></Sensors>", "unknown sensor kind"},
+      {"<ManagementController IPAddress=\"10.1\"/>", "IPAddress"},
+      {"<IdProms><Class Code=\"1\"><Bogus/></Class></IdProms>", "<Bogus>"},
+      {"<SensorDataRecords><Record Id=\"1\" Type=\"Odd\"/></SensorDataRecords>", "Odd"},
+      {"<AgentSecurity SetAllowed='maybe'/>", "neither yes nor no"},
+      {"<AgentStatus Status='x1'/>", "Status is not a number"},
+      {"<RaidManager/>", "no status document"},
+      {"<Drivewatch><Event Time='-1'/></Drivewatch>", "Time is not a number"},
   };
-  for (const auto& [body, reason] : cases) {
-    CMachineProfile profile;
-    std::string error;
-    EXPECT_FALSE(profile.LoadText(std::string("<HxmdProfile>") + body + "</HxmdProfile>", error)) << body;
-    EXPECT_NE(error.find(reason), std::string::npos) << body << ": " << error;
-    EXPECT_EQ(profile.m_Replies.size(), 0u);
-  }
+  for (const auto& [body, reason] : cases) EXPECT_NE(LoadError(body).find(reason), std::string::npos) << body;
   CMachineProfile profile;
   std::string error;
   EXPECT_FALSE(profile.LoadText("<Other/>", error));
@@ -138,13 +150,11 @@ TEST(MachineProfile, EventLogsArePackedRecordsAndRawDataAnswersByHandle) {
   EXPECT_EQ(std::string(sel.begin() + 16, sel.begin() + 20), std::string("Fan\0", 4));
   EXPECT_EQ(sel[20 + 12], 9);
 
-  const Bytes firstHandle = {1, 0, 0, 0}, ninthHandle = {9, 0, 0, 0}, unknownHandle = {2, 0, 0, 0};
-  ASSERT_NE(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, firstHandle), nullptr);
-  EXPECT_EQ(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, firstHandle)->Data, (Bytes{1, 2}));
+  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {1, 0, 0, 0}), (Bytes{1, 2}));
   // A record without raw data has no reply: an empty one would leave the
   // request's handle in the scanner's packet as if it were the data.
-  EXPECT_EQ(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, ninthHandle), nullptr);
-  EXPECT_EQ(profile.m_Replies.Find(0x0B19, 0, 0, 0xFFFFFFFF, unknownHandle), nullptr);
+  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {9, 0, 0, 0}), (Bytes{0xDE, 0xAD}));
+  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {2, 0, 0, 0}), (Bytes{0xDE, 0xAD}));
 
   Bytes iel = DataOf(profile, 0x0B31);
   ASSERT_EQ(iel.size(), 42u);
@@ -160,8 +170,6 @@ TEST(MachineProfile, NumbersAreDecimalUnlessMarkedHex) {
   CMachineProfile profile = MustLoad("<Reply OpCode='0x40' U8='010'/><Reply OpCode='0x41' U8='0x10'/>");
   EXPECT_EQ(DataOf(profile, 0x40), (Bytes{10}));
   EXPECT_EQ(DataOf(profile, 0x41), (Bytes{16}));
-  std::string error;
-  EXPECT_FALSE(profile.LoadText("<HxmdProfile><Reply OpCode='--1'/></HxmdProfile>", error));
 }
 
 TEST(MachineProfile, AnyOpCodeRuleKeepsItsPlaceInTheOrderOfRules) {
@@ -177,4 +185,38 @@ TEST(MachineProfile, AnyOpCodeRuleKeepsItsPlaceInTheOrderOfRules) {
   CMachineProfile ordered = MustLoad("<Reply OpCode='*' ObjectId='2' U8='2'/><Reply OpCode='0x10' U8='1'/>");
   EXPECT_EQ(DataOf(ordered, 0x10, 0, 2), Bytes{2});
   EXPECT_EQ(DataOf(ordered, 0x10, 0, 3), Bytes{1});
+}
+
+TEST(MachineProfile, FullSdrFromFieldsCarriesReadableThresholds) {
+  CMachineProfile profile = MustLoad(
+      "<SensorDataRecords><Record Id='9' Type='Full' Name='12V' Unit='4' M='-2' UpperCritical='190'/>"
+      "</SensorDataRecords>");
+  const Bytes record = DataOf(profile, 0xF044, 0, 9);
+  ASSERT_EQ(record.size(), 51u);
+  EXPECT_EQ(record[18], 0x10);
+  EXPECT_EQ(record[37], 190);
+  EXPECT_EQ(record[24], 0xFE) << "M is ten bits of two's complement";
+  EXPECT_EQ(record[25], 0xC0);
+}
+
+TEST(MachineProfile, SoftwareElementsBecomeTheRepliesOfTheSoftwareSections) {
+  CMachineProfile profile = MustLoad(
+      "<AgentSecurity SetAllowed='yes' UserGroup='ops'/>"
+      "<RaidManager>\n  <rdEMX Version=\"2\">\n    <A/>\n  </rdEMX>\n</RaidManager>"
+      "<Revscope ScanState='3' Handle='9'><Component Type='0x104' TypeName='Disk' PhysicalContainer='2' "
+      "FunctionalContainer='1' Vendor='V' Name='N'/><Component Type='7'/></Revscope>"
+      "<Drivewatch><Adapter Status='1' Class='2'/><Drive Name='sda'/><Adapter Name='ahci'/><Event Time='0x10'/>"
+      "</Drivewatch>");
+  EXPECT_EQ(DataOf(profile, 0xE001, 0x3810), Bytes{1});
+  EXPECT_EQ(profile.m_Replies.Find(0xE001, 0x3812, 0, 0), nullptr);
+  EXPECT_EQ(DataOf(profile, 0xE001, 0x3813), (Bytes{'o', 'p', 's', 0}));
+  Bytes raid = DataOf(profile, 0xF020, 1);
+  EXPECT_EQ(std::string(raid.begin(), raid.end()), std::string("<rdEMX Version=\"2\">\n<A/>\n</rdEMX>\n\0", 35));
+  EXPECT_EQ(DataOf(profile, 0x0C85, 9), (Bytes{2, 0}));
+  EXPECT_EQ(DataOf(profile, 0x0C86, 9, 1), (Bytes{2, 0, 1, 0, 0x04, 0x01, 'V', 0, 'N', 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(DataOf(profile, 0x0C87, 0x104), (Bytes{'D', 'i', 's', 'k', 0}));
+  EXPECT_EQ(DataOf(profile, 0x1800), (Bytes{2, 0}));
+  EXPECT_EQ(DataOf(profile, 0x1803, 0, 1), (Bytes{'a', 'h', 'c', 'i', 0}));
+  EXPECT_EQ(profile.m_Replies.Find(0x1801, 0, 1, 0), nullptr);
+  EXPECT_EQ(DataOf(profile, 0x181A), (Bytes{0x10, 0, 0, 0}));
 }

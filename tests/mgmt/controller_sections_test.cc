@@ -3,14 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <memory>
+#include <cstdio>
 
-#include "app/diag_report.h"
-#include "mgmt/hxmd_client.h"
-#include "support/hxmd_runner.h"
 #include "hxmd/sdr_encoder.h"
-#include "support/test_paths.h"
+#include "support/channel_test.h"
 
 namespace {
 
@@ -18,12 +14,11 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
-  static const char* digits = "0123456789ABCDEF";
   std::string text;
+  char digits[4];
   for (uint8_t b : bytes) {
-    text += digits[b >> 4];
-    text += digits[b & 15];
-    text += ' ';
+    std::snprintf(digits, sizeof digits, "%02X ", b);
+    text += digits;
   }
   return text;
 }
@@ -34,34 +29,10 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class ControllerSections : public ::testing::Test {
+class ControllerSections : public HxmdSectionTest {
  protected:
-  void StartDaemon(const std::string& profileBody) {
-    setenv("HX_SYSROOT", m_Root.path().c_str(), 1);
-    m_Daemon = std::make_unique<CHxmdRunner>(m_Root.path(),
-                                             "<HxmdProfile Name=\"test\">" + profileBody + "</HxmdProfile>");
-    m_Report.m_bHxmdAvailable = 1;
-    m_Report.m_Report.SetDoc("<Root><Summary/></Root>");
-  }
-
-  void TearDown() override {
-    HxmdClientDestroyTSD();  // the next test talks to another daemon
-    m_Daemon.reset();
-    unsetenv("HX_SYSROOT");
-  }
-
-  std::string Scan(CDiagReport::ScanOperation scan, _ActionState expected = ACTION_STATE_NOTHING) {
-    CMarkup section;
-    EXPECT_EQ((m_Report.*scan)(section), expected);
-    EXPECT_TRUE(section.GetDoc().empty() || section.IsWellFormed()) << section.GetDoc();
-    return section.GetDoc();
-  }
-
+  ControllerSections() { m_Report.m_Report.SetDoc("<Root><Summary/></Root>"); }
   std::string Summary() { return m_Report.m_Report.GetDoc(); }
-
-  TempDir m_Root;
-  std::unique_ptr<CHxmdRunner> m_Daemon;
-  CDiagReport m_Report;
 };
 
 TEST_F(ControllerSections, VoltagesKeepSignsAndReadTwoOrFourByteThresholds) {

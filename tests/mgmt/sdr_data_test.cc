@@ -50,30 +50,19 @@ TEST(SdrNormalization, AppliesFactorsAndExponentsWithSign) {
 }
 
 TEST(SdrNormalization, LinearizationsGiveErrorValueInsteadOfNanOrInfinity) {
-  _SdrSensorFields f = Volts(1, 0);
-  f.linearization = 1;  // ln of 0
-  EXPECT_EQ(Normalized(f, 0), "4294967295.00");
-  f.linearization = 2;
-  EXPECT_EQ(Normalized(f, 100), "2.00");
-  f.linearization = 3;
-  EXPECT_EQ(Normalized(f, 8), "3.00");
-  f.linearization = 7;  // 1/y of 0
-  EXPECT_EQ(Normalized(f, 0), "2147483647.00");
-  EXPECT_EQ(Normalized(f, 4), "0.25");
-  f.linearization = 8;
-  EXPECT_EQ(Normalized(f, 12), "144.00");
-  f.linearization = 9;
-  EXPECT_EQ(Normalized(f, 3), "27.00");
-  f.linearization = 10;
-  EXPECT_EQ(Normalized(f, 81), "9.00");
-  f.linearization = 5;
-  EXPECT_EQ(Normalized(f, 2), "100.00");
-  f.linearization = 6;
-  EXPECT_EQ(Normalized(f, 10), "1024.00");
-  f.linearization = 0x75;  // OEM non-linear: as read
-  EXPECT_EQ(Normalized(f, 7), "7.00");
-  f.linearization = 11;  // undefined
-  EXPECT_EQ(Normalized(f, 7), "4294967295.00");
+  // ln of 0 and 1/y of 0 give the error values; 0x75 (OEM) is as read and
+  // 11 is undefined.
+  const struct {
+    uint8_t linearization, raw;
+    const char* expected;
+  } cases[] = {{1, 0, "4294967295.00"}, {2, 100, "2.00"},   {3, 8, "3.00"},    {7, 0, "2147483647.00"},
+               {7, 4, "0.25"},          {8, 12, "144.00"},  {9, 3, "27.00"},   {10, 81, "9.00"},
+               {5, 2, "100.00"},        {6, 10, "1024.00"}, {0x75, 7, "7.00"}, {11, 7, "4294967295.00"}};
+  for (const auto& c : cases) {
+    _SdrSensorFields f = Volts(1, 0);
+    f.linearization = c.linearization;
+    EXPECT_EQ(Normalized(f, c.raw), c.expected) << int(c.linearization) << " of " << int(c.raw);
+  }
 
   // Square root of a negative reading and e^y overflowing.
   _SdrSensorFields negative = Volts(-1, 0);

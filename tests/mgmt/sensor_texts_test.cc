@@ -22,13 +22,9 @@ TEST(SensorStatus, CodesPastEachTableGetThatKindsFallback) {
   EXPECT_STREQ(PowerSupplyStatusText(12), "not available");
 }
 
-TEST(ControllerTexts, ReasonsBehaviorsAndMacAddresses) {
-  EXPECT_STREQ(PowerOnOffReasonToString(9), "Remoe Power Off");
-  EXPECT_STREQ(PowerOnOffReasonToString(6), "");
-  EXPECT_STREQ(PowerOnOffReasonToString(0x1F0), "SE Fimrware Reboot");  // low 8 bits
+TEST(ControllerTexts, ReasonsUseTheLowByteAndMacAddressesNeedSixOrEightBytes) {
+  EXPECT_STREQ(PowerOnOffReasonToString(0x1F0), "SE Fimrware Reboot");
   EXPECT_STREQ(PowerOnOffReasonToString(255), "unknown");
-  EXPECT_STREQ(PowerFailBehaviorToString(2), "always on");
-  EXPECT_STREQ(PowerFailBehaviorToString(3), "N/A");
 
   const uint8_t mac[8] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70};
   EXPECT_EQ(FormatMacAddress(mac, 6), "00-1A-2B-3C-4D-5E");
