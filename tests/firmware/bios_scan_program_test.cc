@@ -39,31 +39,23 @@ class BiosScanProgram : public ::testing::Test {
 constexpr const char* kBios = "Root/System/BIOS";
 constexpr const char* kSmbiosErrors = "Root/Summary/Errors/SMBIOS/Message";
 
-TEST_F(BiosScanProgram, ShadowScanWritesCompleteSectionIntoValidReport) {
-  Scan(CFixtureMachine());
-  EXPECT_TRUE(SourceDetected());
-  std::string text = m_strReport;
-  EXPECT_EQ(CXmlValidator::ValidateText(text), 0u);
-  CXmlQuery report = Report();
-  EXPECT_EQ(report.ChildNames("Root/System/BIOS/SMBIOS"),
-            "Type0,Type1,Type2,Type3,Type4,Type7,Type16,Type17,Type19,Type20,Type38,Type176,Type188,Type190,"
-            "IRQRouting");
-  EXPECT_EQ(report.Text("Root/System/BIOS/SMBIOS/Type2/Entry[1]/AssetTag"), "????");
-  EXPECT_EQ(report.Count("Root/System/BIOS/SMBIOS/IRQRouting/Data/Decoded/Entry"), 4);
-  EXPECT_FALSE(report.Exists(kSmbiosErrors));
-}
-
-TEST_F(BiosScanProgram, EfiSystemTableRoute) {
-  Scan(CFixtureMachine().SetRoute(SmbiosRoute::EfiSystab).SetVersion(2, 8));
-  EXPECT_TRUE(SourceDetected());
-  EXPECT_EQ(Report().Attrib("Root/System/BIOS/SMBIOS", "Version"), "2.8");
-  EXPECT_EQ(Report().Count("Root/System/BIOS/SMBIOS/Type17/Entry"), 4);
-}
-
-TEST_F(BiosScanProgram, EsxDeviceRoute) {
-  Scan(CFixtureMachine().SetRoute(SmbiosRoute::EsxDevice));
-  EXPECT_TRUE(SourceDetected());
-  EXPECT_EQ(Report().Text("Root/System/BIOS/SMBIOS/Type1/UUID"), "33221100-5544-7766-8899-AABBCCDDEEFF");
+TEST_F(BiosScanProgram, EveryRouteWritesTheCompleteSectionIntoAValidReport) {
+  const std::pair<SmbiosRoute, uint8_t> routes[] = {
+      {SmbiosRoute::ShadowScan, 7}, {SmbiosRoute::EfiSystab, 8}, {SmbiosRoute::EsxDevice, 7}};
+  for (const auto& [route, minor] : routes) {
+    const std::string version = "2." + std::to_string(minor);
+    SCOPED_TRACE(version);
+    Scan(CFixtureMachine().SetRoute(route).SetVersion(2, minor));
+    EXPECT_TRUE(SourceDetected());
+    std::string text = m_strReport;
+    EXPECT_EQ(CXmlValidator::ValidateText(text), 0u);
+    CXmlQuery report = Report();
+    EXPECT_EQ(report.Attrib("Root/System/BIOS/SMBIOS", "Version"), version);
+    EXPECT_EQ(report.ChildNames("Root/System/BIOS/SMBIOS"),
+              "Type0,Type1,Type2,Type3,Type4,Type7,Type16,Type17,Type19,Type20,Type38,Type176,Type188,Type190,"
+              "IRQRouting");
+    EXPECT_FALSE(report.Exists(kSmbiosErrors));
+  }
 }
 
 TEST_F(BiosScanProgram, FailedSourcesEndInSummaryErrorAndEmptySection) {

@@ -1,22 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
-#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "app/diag_report.h"
-#include "mgmt/hxmd_client.h"
+#include "support/channel_test.h"
 #include "support/fixture_machine.h"
-#include "support/hxmd_runner.h"
 #include "support/pci_tree.h"
 #include "support/smbios_builder.h"
 #include "support/spd_samples.h"
-#include "support/sysroot_override.h"
-#include "support/test_paths.h"
 
 namespace {
 
@@ -32,41 +26,16 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 
 // The Memory, Processor and PCIDevices sections written against a running
 // hxmd with a test profile, in a fixture sysroot.
-class InventorySectionTest : public ::testing::Test {
+class InventorySectionTest : public HxmdSectionTest {
  protected:
-  void SetUp() override {
-    setenv("HX_HXMD_CONNECT_RETRIES", "1", 1);
-    CloseRequestChannel();
-  }
-  void TearDown() override {
-    CloseRequestChannel();
-    unsetenv("HX_HXMD_CONNECT_RETRIES");
-  }
-
-  void StartDaemon(const std::string& profileBody) {
-    std::string profile = "<HxmdProfile Name=\"test\">" + profileBody + "</HxmdProfile>";
-    m_Daemon = std::make_unique<CHxmdRunner>(m_Root.path(), profile);
-  }
-  std::string Scan(CDiagReport::ScanOperation scan, bool daemon = true) {
-    CDiagReport report;
-    report.m_bHxmdAvailable = daemon;
-    CMarkup section;
-    EXPECT_EQ((report.*scan)(section), ACTION_STATE_NOTHING);
-    return section.GetDoc();
-  }
   // Requests the daemon saw for one command and object.
   int Requests(uint32_t opCode, uint32_t object) {
     char pattern[64];
     std::snprintf(pattern, sizeof pattern, "OC=0x%04X OE=0x[0-9A-F]+ OI=0x%08X", opCode, object);
     std::string log = m_Daemon->RequestLog();
     std::regex request(pattern);
-    auto first = std::sregex_iterator(log.begin(), log.end(), request);
-    return static_cast<int>(std::distance(first, std::sregex_iterator()));
+    return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), request), std::sregex_iterator()));
   }
-
-  TempDir m_Root;
-  CSysrootOverride m_Sysroot{m_Root.path()};
-  std::unique_ptr<CHxmdRunner> m_Daemon;
 };
 
 // The text of the n-th element of a name in a section text, start to end tag.
@@ -164,7 +133,8 @@ TEST_F(InventorySectionTest, MemoryTotalsComeFromSmbiosAndMeminfo) {
 
   // Without a SwapFree line neither OS figure is written.
   m_Root.WriteFile("proc/meminfo", "MemTotal: 16318404 kB\nMemFree: 1234567 kB\nSwapTotal: 0 kB\n");
-  EXPECT_EQ(Scan(&CDiagReport::ScanMemory, false), "<Memory Schema=\"2\"/>\n");
+  m_Report.m_bHxmdAvailable = 0;
+  EXPECT_EQ(Scan(&CDiagReport::ScanMemory), "<Memory Schema=\"2\"/>\n");
 }
 
 TEST_F(InventorySectionTest, MemoryToleratesRepliesOfUnexpectedLength) {
@@ -206,7 +176,8 @@ TEST_F(InventorySectionTest, ProcessorsWithoutBootIndexOrDaemon) {
   StartDaemon("<Processors><CPU Socket='CPU1'/></Processors>");
   std::string doc = Scan(&CDiagReport::ScanCpu);
   EXPECT_NE(doc.find("<CPU>"), std::string::npos) << doc;
-  EXPECT_EQ(Scan(&CDiagReport::ScanCpu, false), "<Processor Schema=\"1\"/>\n");
+  m_Report.m_bHxmdAvailable = 0;
+  EXPECT_EQ(Scan(&CDiagReport::ScanCpu), "<Processor Schema=\"1\"/>\n");
 }
 
 TEST_F(InventorySectionTest, PciDevicesWithResourcesSlotsDesignationsAndAdapterNames) {
@@ -257,7 +228,8 @@ TEST_F(InventorySectionTest, PciDevicesWithResourcesSlotsDesignationsAndAdapterN
 
 TEST_F(InventorySectionTest, PciDevicesWithoutAdapterFileOrDaemonLeaveNamesOut) {
   ServerPciTree().Write(m_Root.path());
-  std::string doc = Scan(&CDiagReport::ScanPci, false);
+  m_Report.m_bHxmdAvailable = 0;
+  std::string doc = Scan(&CDiagReport::ScanPci);
   EXPECT_NE(doc.find("<Device Segment=\"0\" Bus=\"3\" Device=\"0\" Function=\"0\">"), std::string::npos) << doc;
   EXPECT_EQ(doc.find("Name>"), std::string::npos);
   EXPECT_EQ(doc.find("<Slot"), std::string::npos) << "no routing table without physical memory";

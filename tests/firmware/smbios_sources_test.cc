@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "firmware/bios_tables.h"
 #include "firmware/device_bios.h"
 #include "firmware/smbios_model.h"
@@ -20,14 +22,6 @@ class SmbiosSources : public ::testing::Test {
     machine.Write(m_Root.path());
     return m_Model.Connect(nullptr, 0, nullptr, 0);
   }
-  // A machine whose shadow area holds the given bytes and the server table.
-  bool ConnectShadow(uint32_t address, const std::vector<uint8_t>& bytes) {
-    CFixtureMachine machine;
-    machine.SetRoute(SmbiosRoute::NoSmbios);
-    machine.Memory().Place(kTableAddress, ServerStructureTable().Bytes());
-    machine.Memory().Place(address, bytes);
-    return Connect(machine);
-  }
   static std::vector<uint8_t> ServerEntry() {
     CSmbiosTable table = ServerStructureTable();
     return MakeEntryPoint(kTableAddress, static_cast<uint16_t>(table.Bytes().size()), table.Count(), 2, 7);
@@ -38,26 +32,21 @@ class SmbiosSources : public ::testing::Test {
   CSMBios m_Model;
 };
 
-TEST_F(SmbiosSources, ShadowScanFindsServerTable) {
-  ASSERT_TRUE(Connect(CFixtureMachine()));
-  EXPECT_EQ(m_Model.GetMajorVersion(), 2);
-  EXPECT_EQ(m_Model.GetMinorVersion(), 7);
-  EXPECT_EQ(m_Model.GetEntryPoint().size(), 31u);
-  EXPECT_EQ(m_Model.GetTable(), ServerStructureTable().Bytes());
-  EXPECT_EQ(m_Model.GetStructureCount(4), 2u);
-}
-
-TEST_F(SmbiosSources, EfiSystemTableRouteReadsEntryPointAndTable) {
-  ASSERT_TRUE(Connect(CFixtureMachine().SetRoute(SmbiosRoute::EfiSystab).SetVersion(2, 8)));
-  EXPECT_EQ(m_Model.GetEntryPoint().size(), 32u);
-  EXPECT_EQ(m_Model.GetMinorVersion(), 8);
-  EXPECT_EQ(m_Model.GetTable(), ServerStructureTable().Bytes());
-}
-
-TEST_F(SmbiosSources, EsxDeviceRouteReadsTableAfterEntryPoint) {
-  ASSERT_TRUE(Connect(CFixtureMachine().SetRoute(SmbiosRoute::EsxDevice)));
-  EXPECT_EQ(m_Model.GetEntryPoint().size(), 31u);
-  EXPECT_EQ(m_Model.GetTable(), ServerStructureTable().Bytes());
+TEST_F(SmbiosSources, EveryRouteFindsTheServerTable) {
+  const struct {
+    SmbiosRoute route;
+    size_t entrySize;
+    int minor;
+  } routes[] = {{SmbiosRoute::ShadowScan, 31, 7}, {SmbiosRoute::EfiSystab, 32, 8}, {SmbiosRoute::EsxDevice, 31, 7}};
+  for (const auto& [route, entrySize, minor] : routes) {
+    SCOPED_TRACE(minor);
+    CSMBios model;
+    CFixtureMachine().SetRoute(route).SetVersion(2, static_cast<uint8_t>(minor)).Write(m_Root.path());
+    ASSERT_TRUE(model.Connect(nullptr, 0, nullptr, 0));
+    EXPECT_EQ(model.GetEntryPoint().size(), entrySize);
+    EXPECT_EQ(model.GetMinorVersion(), minor);
+    EXPECT_EQ(model.GetTable(), ServerStructureTable().Bytes());
+  }
 }
 
 TEST_F(SmbiosSources, FallsBackToShadowScanWhenSystabHasNoSmbiosKey) {
@@ -65,104 +54,89 @@ TEST_F(SmbiosSources, FallsBackToShadowScanWhenSystabHasNoSmbiosKey) {
   EXPECT_TRUE(Connect(CFixtureMachine()));
 }
 
-TEST_F(SmbiosSources, SystabEntryWithTableLengthZeroFails) {
-  std::vector<uint8_t> entry = MakeEntryPoint(kTableAddress, 0, 1, 2, 7);
+TEST_F(SmbiosSources, SystabAndEsxSourcesRejectEmptyCutOrUnreachableTables) {
+  std::vector<uint8_t> entry, table;
   CDevMemImage memory;
-  memory.Place(0x200000, entry);
+  memory.Place(0x200000, MakeEntryPoint(kTableAddress, 0, 1, 2, 7));
   memory.Write(m_Root / "dev/mem");
   m_Root.WriteFile("sys/firmware/efi/systab", "SMBIOS=0x200000\n");
-  std::vector<uint8_t> table;
-  EXPECT_FALSE(CBiosTables::GetBiosTable(0, 0, table));
+  EXPECT_FALSE(CBiosTables::GetBiosTable(0, 0, table)) << "table length zero";
   EXPECT_TRUE(table.empty());
-}
-
-TEST_F(SmbiosSources, SystabAddressBeyondImageFailsWithoutFault) {
-  CDevMemImage().Write(m_Root / "dev/mem");
+  std::filesystem::remove(m_Root / "sys/firmware/efi/systab");
   m_Root.WriteFile("proc/efi/systab", "SMBIOS=0x7f6f8000\n");
-  std::vector<uint8_t> table;
-  EXPECT_FALSE(CBiosTables::GetBiosTable(0, 0, table));
-}
+  EXPECT_FALSE(CBiosTables::GetBiosTable(0, 0, table)) << "entry point beyond the image";
 
-TEST_F(SmbiosSources, ShortEsxDeviceFailsAtHeader) {
   m_Root.WriteFile("vmfs/devices/char/mem/smbios", std::string(30, '\x01'));
-  std::vector<uint8_t> entry, table;
-  EXPECT_FALSE(CBiosTables::GetBiosTableESX(entry, table));
-}
-
-TEST_F(SmbiosSources, EsxDeviceShorterThanTableLengthFails) {
+  EXPECT_FALSE(CBiosTables::GetBiosTableESX(entry, table)) << "device shorter than an entry point";
   std::vector<uint8_t> device = ServerEntry();
   device.resize(200);
   m_Root.WriteFile("vmfs/devices/char/mem/smbios", std::string(device.begin(), device.end()));
-  std::vector<uint8_t> entry, table;
-  EXPECT_FALSE(CBiosTables::GetBiosTableESX(entry, table));
+  EXPECT_FALSE(CBiosTables::GetBiosTableESX(entry, table)) << "device shorter than the table";
 }
 
-TEST_F(SmbiosSources, BadEntryPointChecksumEndsTheSearch) {
-  EXPECT_FALSE(Connect(CFixtureMachine().SetRoute(SmbiosRoute::BadEntryChecksum)));
-  EXPECT_EQ(m_Model.GetLastError(), "No SMBIOS structures found!");
-}
-
-TEST_F(SmbiosSources, FirstParagraphAnchorWinsEvenWithBadChecksum) {
-  std::vector<uint8_t> bad = ServerEntry();
-  bad[4] ^= 0x55;
-  std::vector<uint8_t> both = bad;
-  both.resize(0x40, 0);
-  std::vector<uint8_t> good = ServerEntry();
-  std::copy(good.begin(), good.end(), both.begin() + 0x20);
-  EXPECT_FALSE(ConnectShadow(0xF0000, both));
-  EXPECT_EQ(m_Model.GetLastError(), "No SMBIOS structures found!");
-}
-
-TEST_F(SmbiosSources, AnchorOffParagraphIsSkipped) {
-  std::vector<uint8_t> bytes(8, 0);
-  std::vector<uint8_t> entry = ServerEntry();
-  bytes.insert(bytes.end(), entry.begin(), entry.end());
-  EXPECT_FALSE(ConnectShadow(0xF0000, bytes));
-  EXPECT_EQ(m_Model.GetLastError(), "No SMBIOS structures found!");
+TEST_F(SmbiosSources, BrokenShadowEntryPointsFailWithTheirReason) {
+  const std::string notFound = "No SMBIOS structures found!";
+  const std::vector<uint8_t> good = ServerEntry();
+  std::vector<uint8_t> badFirst = good;
+  badFirst[4] ^= 0x55;
+  badFirst.resize(0x20, 0);
+  badFirst.insert(badFirst.end(), good.begin(), good.end());
+  std::vector<uint8_t> offParagraph(8, 0);
+  offParagraph.insert(offParagraph.end(), good.begin(), good.end());
+  std::vector<uint8_t> overlong = good;
+  overlong[5] = 0xFF;
+  FixEntryPointChecksums(overlong);
+  std::vector<uint8_t> farTable = good, noTable = good;
+  PatchEntryPointAddress(farTable, 0x40000000);
+  PatchEntryPointAddress(noTable, 0);
+  const struct {
+    const char* what;
+    uint32_t address;
+    std::vector<uint8_t> bytes;
+    std::string error;
+  } cases[] = {
+      {"first paragraph anchor wins even with a bad checksum", 0xF0000, badFirst, notFound},
+      {"anchor off a paragraph", 0xF0000, offParagraph, notFound},
+      {"entry point running past the shadow area", 0xFFFE0, overlong, notFound},
+      {"table beyond the image end", 0xF0000, farTable,
+       "Remapping of SMBIOS structure memory failed (LastError = 0x00000006)!"},
+      {"no table address", 0xF0000, noTable, "No address for SMBIOS strucures detected!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CFixtureMachine machine;
+    machine.SetRoute(SmbiosRoute::NoSmbios);
+    machine.Memory().Place(kTableAddress, ServerStructureTable().Bytes());
+    machine.Memory().Place(c.address, c.bytes);
+    machine.Write(m_Root.path());
+    CSMBios model;
+    EXPECT_FALSE(model.Connect(nullptr, 0, nullptr, 0));
+    EXPECT_EQ(model.GetLastError(), c.error);
+  }
 }
 
 TEST_F(SmbiosSources, EntryPointLengthZeroSkipsChecksumAndLeavesVersionUnknown) {
   std::vector<uint8_t> entry = ServerEntry();
   entry[5] = 0;
   entry[4] ^= 0x55;
-  ASSERT_TRUE(ConnectShadow(0xF0000, entry));
+  CFixtureMachine machine;
+  machine.SetRoute(SmbiosRoute::NoSmbios);
+  machine.Memory().Place(kTableAddress, ServerStructureTable().Bytes());
+  machine.Memory().Place(0xF0000, entry);
+  ASSERT_TRUE(Connect(machine));
   EXPECT_EQ(m_Model.GetMajorVersion(), 0);
   EXPECT_EQ(m_Model.GetStructureCount(4), 2u);
 }
 
-TEST_F(SmbiosSources, EntryPointLengthRunningPastShadowAreaIsRejected) {
-  std::vector<uint8_t> entry = ServerEntry();
-  entry[5] = 0xFF;
-  FixEntryPointChecksums(entry);
-  EXPECT_FALSE(ConnectShadow(0xFFFE0, entry));
-  EXPECT_EQ(m_Model.GetLastError(), "No SMBIOS structures found!");
-}
-
-TEST_F(SmbiosSources, TableBeyondImageEndFailsToMap) {
-  std::vector<uint8_t> entry = ServerEntry();
-  PatchEntryPointAddress(entry, 0x40000000);
-  EXPECT_FALSE(ConnectShadow(0xF0000, entry));
-  EXPECT_EQ(m_Model.GetLastError(), "Remapping of SMBIOS structure memory failed (LastError = 0x00000006)!");
-}
-
-TEST_F(SmbiosSources, EntryPointWithoutTableAddress) {
-  std::vector<uint8_t> entry = ServerEntry();
-  PatchEntryPointAddress(entry, 0);
-  EXPECT_FALSE(ConnectShadow(0xF0000, entry));
-  EXPECT_EQ(m_Model.GetLastError(), "No address for SMBIOS strucures detected!");
-}
-
-TEST_F(SmbiosSources, NoSmbiosAnywhere) {
-  EXPECT_FALSE(Connect(CFixtureMachine().SetRoute(SmbiosRoute::NoSmbios)));
-  EXPECT_EQ(m_Model.GetLastError(), "No SMBIOS structures found!");
-}
-
-TEST_F(SmbiosSources, MissingDevMemCannotBeMapped) {
+TEST_F(SmbiosSources, MachinesWithoutUsableTablesNameTheReason) {
   EXPECT_FALSE(m_Model.Connect(nullptr, 0, nullptr, 0));
   EXPECT_EQ(m_Model.GetLastError(), "Could not map SMBIOS physical memory (LastError = 0x00000002)!");
-}
-
-TEST_F(SmbiosSources, BrokenTableReportsWalkFailure) {
+  for (SmbiosRoute route : {SmbiosRoute::BadEntryChecksum, SmbiosRoute::NoSmbios}) {
+    CSMBios model;
+    CFixtureMachine().SetRoute(route).Write(m_Root.path());
+    EXPECT_FALSE(model.Connect(nullptr, 0, nullptr, 0));
+    EXPECT_EQ(model.GetLastError(), "No SMBIOS structures found!");
+  }
   EXPECT_FALSE(Connect(CFixtureMachine().SetTable(BrokenServerTable())));
   EXPECT_NE(m_Model.GetLastError().find("while when string table end found"), std::string::npos);
 }
