@@ -46,6 +46,8 @@ std::string CXmlQuery::Attrib(const std::string& path, const char* name) {
   return MoveTo(path) ? m_Doc.GetAttrib(name) : std::string();
 }
 
+std::string CXmlQuery::SubDoc(const std::string& path) { return MoveTo(path) ? m_Doc.GetSubDoc() : std::string(); }
+
 int CXmlQuery::Count(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -16,6 +16,8 @@ class CXmlQuery {
   std::string Attrib(const std::string& path, const char* name);
   // Number of elements the last step's name matches below its parent.
   int Count(const std::string& path);
+  // The element's text from its start to its end tag; empty when missing.
+  std::string SubDoc(const std::string& path);
   // Names of the children of an element, in document order, joined by ",".
   std::string ChildNames(const std::string& path);
 
