@@ -37,12 +37,11 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-std::string CFakeHxmd::ReplyPacket(uint32_t status, const std::string& data, uint32_t cabinetNr, uint8_t flags,
-                                   uint32_t announcedLength) {
+std::string CFakeHxmd::ReplyPacket(uint32_t status, const std::string& data, uint32_t cabinetNr, uint8_t flags) {
   std::string packet(Packet::kHeaderSize, '\0');
   auto* header = reinterpret_cast<uint8_t*>(packet.data());
   Packet::InitHeader(header);
-  Packet::Store32(header + Packet::kOffDataLength, announcedLength == UINT32_MAX ? uint32_t(data.size()) : announcedLength);
+  Packet::Store32(header + Packet::kOffDataLength, uint32_t(data.size()));
   Packet::Store32(header + Packet::kOffCabinetNr, cabinetNr);
   Packet::Store32(header + Packet::kOffCmdStatus, status);
   header[Packet::kOffFlags] = flags;
@@ -97,7 +96,6 @@ void CFakeHxmd::ServeConnection(int fd) {
       if (!WriteAll(fd, std::string(request.begin(), request.end()))) break;
       continue;
     }
-    ++m_nRequests;
     Answer answer = m_Script(request);
     bool ok = true;
     for (size_t i = 0; i < answer.pieces.size() && ok; ++i) {

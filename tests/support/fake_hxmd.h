@@ -27,11 +27,10 @@ class CFakeHxmd {
   CFakeHxmd& operator=(const CFakeHxmd&) = delete;
 
   int Registrations() const { return m_nRegistrations; }
-  int Requests() const { return m_nRequests; }
 
   // A reply packet: header with the given fields, then the data bytes.
   static std::string ReplyPacket(uint32_t status, const std::string& data, uint32_t cabinetNr = 0xFFFFFFFF,
-                                 uint8_t flags = 0, uint32_t announcedLength = UINT32_MAX);
+                                 uint8_t flags = 0);
 
  private:
   void Serve();
@@ -41,6 +40,5 @@ class CFakeHxmd {
   int m_nListenFd = -1;
   int m_StopPipe[2] = {-1, -1};
   std::atomic<int> m_nRegistrations{0};
-  std::atomic<int> m_nRequests{0};
   std::thread m_Thread;
 };

@@ -79,9 +79,7 @@ int CHxmdRunner::WaitExit(pid_t pid, int seconds) {
   return -1;
 }
 
-CHxmdRunner::CHxmdRunner(const std::string& sysroot, const std::string& profileXml,
-                         const std::vector<std::string>& extraArgs)
-    : m_strSysroot(sysroot) {
+CHxmdRunner::CHxmdRunner(const std::string& sysroot, const std::string& profileXml) : m_strSysroot(sysroot) {
   std::vector<std::string> args = {"--request-log", sysroot + kLogFile};
   if (!profileXml.empty()) {
     std::filesystem::create_directories(sysroot + "/etc/hxagt");
@@ -92,7 +90,6 @@ CHxmdRunner::CHxmdRunner(const std::string& sysroot, const std::string& profileX
     std::fclose(file);
     args.insert(args.end(), {"--profile", profile});
   }
-  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   m_nPid = Spawn(sysroot, args);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {

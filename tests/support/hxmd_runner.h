@@ -11,8 +11,7 @@
 // throws when the daemon does not come up; the destructor stops it.
 class CHxmdRunner {
  public:
-  CHxmdRunner(const std::string& sysroot, const std::string& profileXml = "",
-              const std::vector<std::string>& extraArgs = {});
+  explicit CHxmdRunner(const std::string& sysroot, const std::string& profileXml = "");
   ~CHxmdRunner();
   CHxmdRunner(const CHxmdRunner&) = delete;
   CHxmdRunner& operator=(const CHxmdRunner&) = delete;

@@ -31,7 +31,6 @@ std::vector<std::string> SpdSampleNames() {
 
 SpdSample LoadSpdSample(const std::string& name) {
   SpdSample sample;
-  sample.name = name;
   std::string image = ReadFile(SampleDir() + "/" + name + ".bin");
   sample.image.assign(image.begin(), image.end());
   std::istringstream text(ReadFile(SampleDir() + "/" + name + ".decode-dimms.txt"));

@@ -7,7 +7,6 @@
 // A real module's SPD image with a peer decoder's reading of it, from the
 // shared real-machine data.
 struct SpdSample {
-  std::string name;
   std::vector<uint8_t> image;
   // Field label -> value as the peer decoder printed them (first occurrence).
   std::map<std::string, std::string> decoded;
