@@ -29,39 +29,29 @@ TEST(CmdLine, SwitchNamesIgnoreCaseAndPrefixOnLookup) {
   EXPECT_EQ(split.line.GetProgramName(), "ZcSysScan");
 }
 
-TEST(CmdLine, FurtherArgumentsJoinTheMostRecentSwitch) {
-  Split split({"stray", "-xmlreport", "a", "b"});
-  EXPECT_EQ(split.count, 1);
-  EXPECT_EQ(split.Params("xmlreport"), (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(CmdLine, SwitchFollowedBySwitchHasNoParameter) {
-  Split split({"-xmlreport", "-xml"});
-  EXPECT_EQ(split.count, 2);
-  EXPECT_TRUE(split.Params("xmlreport").empty());
-  EXPECT_EQ(split.line.GetFirstParam("xmlreport"), "");
-}
-
-TEST(CmdLine, FirstOccurrenceOfRepeatedSwitchWins) {
-  Split split({"-xmlreport", "first.xml", "-xmlreport", "second.xml", "extra"});
-  EXPECT_EQ(split.count, 1);
-  EXPECT_EQ(split.Params("xmlreport"), (std::vector<std::string>{"first.xml", "extra"}));
-}
-
-TEST(CmdLine, NegativeNumbersAndLoneDashAreNotSwitches) {
-  Split split({"-5", "-", "-x", "-7", ""});
-  EXPECT_EQ(split.count, 1);
-  EXPECT_EQ(split.Params("x"), (std::vector<std::string>{"-7", ""}));
-}
-
-TEST(CmdLine, EmptyNextArgumentIsConsumedButNotStored) {
-  Split split({"-xmlreport", "", "later"});
-  EXPECT_EQ(split.Params("xmlreport"), std::vector<std::string>{"later"});
-}
-
-TEST(CmdLine, NoArgumentsGiveNoSwitches) {
-  Split split({});
-  EXPECT_EQ(split.count, 0);
+TEST(CmdLine, ParametersGoToTheMostRecentSwitchAndItsFirstOccurrence) {
+  const struct {
+    std::vector<const char*> args;
+    int switches;
+    const char* name;
+    std::vector<std::string> params;
+  } cases[] = {
+      {{"stray", "-xmlreport", "a", "b"}, 1, "xmlreport", {"a", "b"}},
+      {{"-xmlreport", "-xml"}, 2, "xmlreport", {}},
+      {{"-xmlreport", "first.xml", "-xmlreport", "second.xml", "extra"}, 1, "xmlreport", {"first.xml", "extra"}},
+      // Negative numbers and a lone dash are parameters, not switches.
+      {{"-5", "-", "-x", "-7", ""}, 1, "x", {"-7", ""}},
+      // An empty argument right after a switch is taken but not stored.
+      {{"-xmlreport", "", "later"}, 1, "xmlreport", {"later"}},
+      {{}, 0, "xmlreport", {"<absent>"}},
+  };
+  for (const auto& c : cases) {
+    Split split(c.args);
+    SCOPED_TRACE(::testing::PrintToString(c.params));
+    EXPECT_EQ(split.count, c.switches);
+    EXPECT_EQ(split.Params(c.name), c.params);
+  }
+  EXPECT_EQ(Split({"-xmlreport", "-xml"}).line.GetFirstParam("xmlreport"), "");
 }
 
 }  // namespace

@@ -88,11 +88,4 @@ TEST(RawDataDump, EmptyOrAbsentBytesGiveEmptyDocument) {
   EXPECT_EQ(CDiagReport::AddRawDataDump(&byte, 0, 16, 1).GetDoc(), "");
 }
 
-TEST(RawDataDump, WithoutAsciiHasHexOnly) {
-  const uint8_t bytes[] = {0xAB, 0xCD};
-  EXPECT_EQ(CDiagReport::AddRawDataDump(bytes, 2, 16, 0).GetDoc(),
-            "<HexDump Lines=\"1\" BytesPerLine=\"16\">\n<Line Offset=\"0\">\n"
-            "<Hex>AB CD" + std::string(14 * 3, ' ') + "</Hex>\n</Line>\n</HexDump>\n");
-}
-
 }  // namespace

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "support/program_runner.h"
 #include "support/test_paths.h"
-#include "xml/markup.h"
+#include "support/xml_query.h"
 
 namespace {
 
@@ -149,41 +149,19 @@ TEST_F(ScannerRun, ReportHasCompleteSkeleton) {
                        "<Date>[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}</Date>\n"
                        "<BuildDuration>[0-9]+</BuildDuration>\n<Computer>[^<]+</Computer>\n")));
 
-  CMarkup report;
-  ASSERT_TRUE(report.SetDoc(text));
-  ASSERT_TRUE(report.FindElem("Root"));
-  report.IntoElem();
-  ASSERT_TRUE(report.FindElem("Summary"));
-  ASSERT_TRUE(report.FindChildElem("Content"));
-  report.IntoElem();
-  report.IntoElem();
-  std::vector<std::string> items;
-  while (report.FindElem("Item")) items.push_back(report.GetAttrib("Name"));
-  std::vector<std::string> expected;
-  for (const auto& [item, text] : kRunOrder) expected.push_back(item);
-  EXPECT_EQ(items, expected);
-
-  report.ResetPos();
-  report.FindElem("Root");
-  std::vector<std::string> groups;
-  while (report.FindChildElem()) groups.push_back(report.GetChildTagName());
-  EXPECT_EQ(groups.front(), "Summary");
+  CXmlQuery report(text);
+  ASSERT_EQ(report.Count("Root/Summary/Content/Item"), static_cast<int>(std::size(kRunOrder)));
+  for (size_t i = 0; i < std::size(kRunOrder); ++i)
+    EXPECT_EQ(report.Attrib("Root/Summary/Content/Item[" + std::to_string(i) + "]", "Name"), kRunOrder[i].first);
+  std::string groups = report.ChildNames("Root");
+  EXPECT_EQ(groups.rfind("Summary,", 0), 0u) << groups;
   for (const char* group : {"System", "OperatingSystem", "Network", "Software"})
-    EXPECT_NE(std::find(groups.begin(), groups.end(), group), groups.end()) << group;
-
-  report.ResetPos();
-  report.FindElem("Root");
-  report.IntoElem();
-  ASSERT_TRUE(report.FindElem("OperatingSystem"));
-  report.IntoElem();
-  ASSERT_TRUE(report.FindElem("Devices"));
-  EXPECT_EQ(report.GetAttrib("Schema"), "2");
-  EXPECT_EQ(report.GetSubDoc(), "<Devices Schema=\"2\"/>\n");
-  report.OutOfElem();
-  ASSERT_TRUE(report.FindElem("Network"));
-  EXPECT_EQ(report.GetSubDoc(), "<Network/>\n");
-  ASSERT_TRUE(report.FindElem("Software"));
-  ASSERT_TRUE(report.FindChildElem("Halvex"));
+    EXPECT_NE(groups.find(group), std::string::npos) << group;
+  EXPECT_EQ(report.Attrib("Root/OperatingSystem/Devices", "Schema"), "2");
+  EXPECT_EQ(report.ChildNames("Root/OperatingSystem/Devices"), "");
+  EXPECT_TRUE(report.Exists("Root/Network"));
+  EXPECT_EQ(report.ChildNames("Root/Network"), "");
+  EXPECT_TRUE(report.Exists("Root/Software/Halvex"));
 }
 
 TEST_F(ScannerRun, SecureRunHasNoComputerName) {
