@@ -34,16 +34,11 @@ TEST(DirPath, DropsOnlyATrailingSlashFromPositionThreeOn) {
   }
 }
 
-TEST_F(SoftwareSections, RegistryWithoutKeysFallsBackToDefaultKeysAndWorkingDirectory) {
-  std::string root;
-  EXPECT_STREQ(CServerControlPaths::GetServerControlSetupRoot(root),
-               "SOFTWARE\\Varnel Ostrum\\Management\\Server Control\\Setup");
+TEST_F(SoftwareSections, RegistryWithoutKeysFallsBackToWorkingDirectoryAndNoAgentRoots) {
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
   EXPECT_EQ(BinPath(), cwd);
   CSnmpAgentsPaths paths;
-  EXPECT_EQ(paths.m_strSetupKey, "SOFTWARE\\Varnel Ostrum\\#Setup");
-  EXPECT_EQ(paths.m_strFilesKey, "SOFTWARE\\Varnel Ostrum\\#Files");
   EXPECT_EQ(paths.m_strFileRoot + paths.m_strDataRoot, "");
 }
 

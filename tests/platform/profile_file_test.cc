@@ -75,22 +75,21 @@ TEST_F(ProfileFileTest, ListsSectionsAndKeysWithClosingNul) {
   EXPECT_EQ(std::string(buffer, count + 1), std::string("k1\0k2\0\0", 7));
 }
 
-TEST_F(ProfileFileTest, KeyListStopsWithinSmallBufferAndStaysClosed) {
-  Write("[S]\nabc=1\ndef=2\nghi=3\n");
-  char buffer[10];
-  std::memset(buffer, 'X', sizeof(buffer));
-  uint32_t count = CSysBase::GetPrivateProfileString("S", nullptr, nullptr, buffer, sizeof(buffer), kIni);
-  EXPECT_EQ(count, 8u);
-  EXPECT_EQ(std::string(buffer, 9), std::string("abc\0def\0\0", 9));
-}
-
-TEST_F(ProfileFileTest, ListRunningPastTheBufferKeepsDoubleNulInside) {
-  Write("[S]\nlongkeyname=1\n");
-  char buffer[8];
-  std::memset(buffer, 'X', sizeof(buffer));
-  uint32_t count = CSysBase::GetPrivateProfileString("S", nullptr, nullptr, buffer, sizeof(buffer), kIni);
-  EXPECT_EQ(count, 6u);
-  EXPECT_EQ(std::string(buffer, 8), std::string("longke\0\0", 8));
+TEST_F(ProfileFileTest, KeyListCutByTheBufferStaysClosedWithDoubleNul) {
+  const struct {
+    const char* text;
+    size_t size;
+    uint32_t count;
+    std::string list;
+  } cases[] = {{"[S]\nabc=1\ndef=2\nghi=3\n", 10, 8, std::string("abc\0def\0\0", 9)},
+               {"[S]\nlongkeyname=1\n", 8, 6, std::string("longke\0\0", 8)}};
+  for (const auto& c : cases) {
+    Write(c.text);
+    std::vector<char> buffer(c.size, 'X');
+    uint32_t count = CSysBase::GetPrivateProfileString("S", nullptr, nullptr, buffer.data(), c.size, kIni);
+    EXPECT_EQ(count, c.count) << c.text;
+    EXPECT_EQ(std::string(buffer.data(), c.list.size()), c.list);
+  }
 }
 
 TEST_F(ProfileFileTest, OverlongLinesAreReadInPiecesWithoutOverflow) {
