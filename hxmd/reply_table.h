@@ -55,6 +55,14 @@ class CReplyTable {
  private:
   std::vector<_ReplyRule> m_Rules;
   std::vector<uint32_t> m_UseCounts;
-  std::unordered_map<uint32_t, std::vector<size_t>> m_ByOpCode;
+  // Rule indexes by command, and within a command by object or else by
+  // request data, so a profile of many thousand records answers each request
+  // without a long search.
+  struct OpCodeRules {
+    std::unordered_map<uint32_t, std::vector<size_t>> byObjectId;
+    std::unordered_map<std::string, std::vector<size_t>> byRequestData;
+    std::vector<size_t> unkeyed;
+  };
+  std::unordered_map<uint32_t, OpCodeRules> m_ByOpCode;
   std::vector<size_t> m_AnyOpCode;
 };
