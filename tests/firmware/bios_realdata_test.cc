@@ -11,7 +11,7 @@
 #include "support/dev_mem_image.h"
 #include "support/dmidecode_text.h"
 #include "support/smbios_builder.h"
-#include "support/sysroot_override.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 #include "support/xml_query.h"
 
@@ -74,7 +74,10 @@ std::string RealFile(const std::string& machine, const char* name) {
 // Scans one machine's tables through the shadow area and compares.
 class RealMachine : public ::testing::TestWithParam<const char*> {
  protected:
-  RealMachine() : m_Sysroot(m_Root.path()) { m_Report.m_Report.AddElem("Root"); }
+  RealMachine() {
+    m_Env.Set("HX_SYSROOT", m_Root.path());
+    m_Report.m_Report.AddElem("Root");
+  }
 
   CXmlQuery Scan(const std::vector<uint8_t>& entry, const std::vector<uint8_t>& table) {
     CDevMemImage memory;
@@ -109,7 +112,7 @@ class RealMachine : public ::testing::TestWithParam<const char*> {
   }
 
   TempDir m_Root;
-  CSysrootOverride m_Sysroot;
+  ScopedEnv m_Env;
   CDiagReport m_Report;
   CMarkup m_Section;
 };

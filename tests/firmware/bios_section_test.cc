@@ -4,7 +4,7 @@
 
 #include "app/diag_report.h"
 #include "support/fixture_machine.h"
-#include "support/sysroot_override.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 #include "support/xml_query.h"
 #include "xml/xml_validator.h"
@@ -17,7 +17,10 @@ using namespace fixture_layout;
 // connects it.
 class BiosSection : public ::testing::Test {
  protected:
-  BiosSection() : m_Sysroot(m_Root.path()) { m_Report.m_Report.AddElem("Root"); }
+  BiosSection() {
+    m_Env.Set("HX_SYSROOT", m_Root.path());
+    m_Report.m_Report.AddElem("Root");
+  }
 
   CXmlQuery Scan(const CFixtureMachine& machine) {
     machine.Write(m_Root.path());
@@ -41,7 +44,7 @@ class BiosSection : public ::testing::Test {
   CXmlQuery Summary() { return CXmlQuery(m_Report.m_Report.GetDoc()); }
 
   TempDir m_Root;
-  CSysrootOverride m_Sysroot;
+  ScopedEnv m_Env;
   CDiagReport m_Report;
   CMarkup m_Section;
 };

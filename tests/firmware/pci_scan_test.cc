@@ -10,7 +10,7 @@
 #include "support/fixture_machine.h"
 #include "support/pci_tree.h"
 #include "support/smbios_builder.h"
-#include "support/sysroot_override.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -21,6 +21,7 @@ constexpr uint32_t kNoSlot = CPciSlotData::kNoSlot;
 // area and the agents' configuration directory.
 class PciScanTest : public ::testing::Test {
  protected:
+  PciScanTest() { m_Env.Set("HX_SYSROOT", m_Root.path()); }
   void WriteMachine() {
     m_Machine.Write(m_Root.path());
     m_Tree.Write(m_Root.path());
@@ -40,9 +41,9 @@ class PciScanTest : public ::testing::Test {
   }
 
   TempDir m_Root;
-  CSysrootOverride m_Sysroot{m_Root.path()};
   CFixtureMachine m_Machine;
   CPciTree m_Tree = ServerPciTree();
+  ScopedEnv m_Env;
 };
 
 std::string Address(const CPciAddress& a) {

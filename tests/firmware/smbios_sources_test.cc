@@ -7,7 +7,7 @@
 #include "firmware/device_bios.h"
 #include "firmware/smbios_model.h"
 #include "support/fixture_machine.h"
-#include "support/sysroot_override.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 
 namespace {
@@ -16,7 +16,7 @@ using namespace fixture_layout;
 
 class SmbiosSources : public ::testing::Test {
  protected:
-  SmbiosSources() : m_Sysroot(m_Root.path()) {}
+  SmbiosSources() { m_Env.Set("HX_SYSROOT", m_Root.path()); }
 
   bool Connect(const CFixtureMachine& machine) {
     machine.Write(m_Root.path());
@@ -28,7 +28,7 @@ class SmbiosSources : public ::testing::Test {
   }
 
   TempDir m_Root;
-  CSysrootOverride m_Sysroot;
+  ScopedEnv m_Env;
   CSMBios m_Model;
 };
 

@@ -38,12 +38,16 @@ TEST(MachineProfile, DataEncodingsConcatenateInOrderAsLittleEndian) {
       "<Reply OpCode='0x11' Text='AB' Nul='true'/>"
       "<Reply OpCode='0x12' U16='1200'/>"
       "<Reply OpCode='0x13' U32='-2'/>"
-      "<Reply OpCode='0x14'><U8>7</U8><Text>x&amp;y</Text><U16>0x0102</U16><Fill Count='3' Byte='0xAA'/></Reply>");
+      "<Reply OpCode='0x14'><U8>7</U8><Text>x&amp;y</Text><U16>0x0102</U16><Fill Count='3' Byte='0xAA'/></Reply>"
+      "<Reply OpCode='*' ObjectId='2' Length='9'/>"
+      "<Reply OpCode='0x40' U8='010'/>");
   EXPECT_EQ(DataOf(profile, 0x10), (Bytes{0x01, 0x0A, 0xFF}));
   EXPECT_EQ(DataOf(profile, 0x11), (Bytes{'A', 'B', 0}));
   EXPECT_EQ(DataOf(profile, 0x12), (Bytes{0xB0, 0x04}));
   EXPECT_EQ(DataOf(profile, 0x13), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(DataOf(profile, 0x14), (Bytes{7, 'x', '&', 'y', 0x02, 0x01, 0xAA, 0xAA, 0xAA}));
+  EXPECT_EQ(profile.m_Replies.Find(0x77, 0, 2, 0)->AnnouncedLength, 9u) << "announced apart from the data";
+  EXPECT_EQ(DataOf(profile, 0x40), (Bytes{10})) << "decimal unless marked hex";
 }
 
 TEST(MachineProfile, OpenKeysMatchAnyValueAndFirstRuleWins) {
@@ -164,27 +168,6 @@ TEST(MachineProfile, EventLogsArePackedRecordsAndRawDataAnswersByHandle) {
   EXPECT_EQ(iel[16], 0xFF);
   EXPECT_EQ(iel[23], 0xFF);
   EXPECT_EQ(iel[40], 'x');
-}
-
-TEST(MachineProfile, NumbersAreDecimalUnlessMarkedHex) {
-  CMachineProfile profile = MustLoad("<Reply OpCode='0x40' U8='010'/><Reply OpCode='0x41' U8='0x10'/>");
-  EXPECT_EQ(DataOf(profile, 0x40), (Bytes{10}));
-  EXPECT_EQ(DataOf(profile, 0x41), (Bytes{16}));
-}
-
-TEST(MachineProfile, AnyOpCodeRuleKeepsItsPlaceInTheOrderOfRules) {
-  CMachineProfile profile = MustLoad(
-      "<Reply OpCode='0x10' U8='1'/>"
-      "<Reply OpCode='*' ObjectId='2' U8='2' Length='9'/>"
-      "<Reply OpCode='0x10' U8='3'/>");
-  EXPECT_EQ(DataOf(profile, 0x10, 0, 2), Bytes{1});
-  EXPECT_EQ(DataOf(profile, 0x77, 0, 2), Bytes{2});
-  EXPECT_EQ(profile.m_Replies.Find(0x77, 0, 2, 0)->AnnouncedLength, 9u);
-  EXPECT_EQ(DataOf(profile, 0x77, 0, 3), (Bytes{0xDE, 0xAD}));
-
-  CMachineProfile ordered = MustLoad("<Reply OpCode='*' ObjectId='2' U8='2'/><Reply OpCode='0x10' U8='1'/>");
-  EXPECT_EQ(DataOf(ordered, 0x10, 0, 2), Bytes{2});
-  EXPECT_EQ(DataOf(ordered, 0x10, 0, 3), Bytes{1});
 }
 
 TEST(MachineProfile, FullSdrFromFieldsCarriesReadableThresholds) {

@@ -10,13 +10,12 @@
 #include <vector>
 
 #include "app/build_constants.h"
-#include "env_override.h"
 #include "platform/registry.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 
 namespace {
 
-using platform_test::EnvOverride;
 namespace fs = std::filesystem;
 
 constexpr const char* kRingFile = "var/log/hxagt/log.ZCSysScan_a";
@@ -39,6 +38,10 @@ int64_t RingBytesPerWeight() { return 256 * sysconf(_SC_PAGESIZE); }
 class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    m_env.Set("HX_SYSROOT", m_root.path()).Set("HX_LOG_NOHDR_TOSDTERR", "1").Set("HX_LOG_RINGBUF_WEIGHT", "1");
+    for (const char* name :
+         {"HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", "HX_LOG_DEBUG_LEVEL", "TraceFileLimit", "HX_LOG_RINGBUF_DIR"})
+      m_env.Unset(name);
     CRegistry::ReleaseTree();
     WriteRegistry("");
     fs::create_directories(m_root / "var/log/hxagt");
@@ -62,13 +65,7 @@ class TraceTest : public ::testing::Test {
   }
 
   TempDir m_root;
-  EnvOverride m_sysroot{"HX_SYSROOT", m_root.path()};
-  EnvOverride m_noHeader{"HX_LOG_NOHDR_TOSDTERR", "1"};
-  EnvOverride m_weight{"HX_LOG_RINGBUF_WEIGHT", "1"};
-  EnvOverride m_programWeight{"HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", std::nullopt};
-  EnvOverride m_level{"HX_LOG_DEBUG_LEVEL", std::nullopt};
-  EnvOverride m_factor{"TraceFileLimit", std::nullopt};
-  EnvOverride m_dir{"HX_LOG_RINGBUF_DIR", std::nullopt};
+  ScopedEnv m_env;
 };
 
 TEST_F(TraceTest, RingStartsWithPrefixedHeaderAndFirstEntryOnBlockBoundary) {
@@ -108,7 +105,7 @@ TEST_F(TraceTest, MissingSettingsKeyIsCreatedAndRegistrySaved) {
 }
 
 TEST_F(TraceTest, EntriesDropLeadingLineFeedsEndInOneObeyTheLevelAndAreCut) {
-  EnvOverride level("HX_LOG_DEBUG_LEVEL", "1");
+  m_env.Set("HX_LOG_DEBUG_LEVEL", "1");
   CDebug trace;
   ASSERT_EQ(trace.Init(HxObjectName), 1);
   trace.Print(1, "\n\nCTest               : level %d", 1);
@@ -152,7 +149,8 @@ TEST_F(TraceTest, SettingsPrecedenceEnvironmentThenRegistryThenDefault) {
                 "RingBufferDirectory=s=/var/trace\n");
   fs::create_directories(m_root / "var/trace");
   {
-    EnvOverride weight("HX_LOG_RINGBUF_WEIGHT", std::nullopt);
+    ScopedEnv env;
+    env.Unset("HX_LOG_RINGBUF_WEIGHT");
     CDebug trace;
     ASSERT_EQ(trace.Init(HxObjectName), 1);
     EXPECT_EQ(trace.m_nTraceLevel, 3u);
@@ -160,9 +158,8 @@ TEST_F(TraceTest, SettingsPrecedenceEnvironmentThenRegistryThenDefault) {
     EXPECT_TRUE(fs::exists(m_root / "var/trace/log.ZCSysScan_a"));
   }
   {
-    EnvOverride level("HX_LOG_DEBUG_LEVEL", "");
-    EnvOverride factor("TraceFileLimit", "5");
-    EnvOverride programWeight("HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", "1");
+    ScopedEnv env;
+    env.Set("HX_LOG_DEBUG_LEVEL", "").Set("TraceFileLimit", "5").Set("HX_LOG_RINGBUF_WEIGHT_ZCSYSSCAN", "1");
     CDebug trace;
     ASSERT_EQ(trace.Init(HxObjectName), 1);
     EXPECT_EQ(trace.m_nTraceLevel, 0u) << "an empty variable still wins and reads as 0";
@@ -172,7 +169,8 @@ TEST_F(TraceTest, SettingsPrecedenceEnvironmentThenRegistryThenDefault) {
 
 TEST_F(TraceTest, ZeroWeightOrForeignNameTracesNothing) {
   for (bool foreign : {false, true}) {
-    EnvOverride weight("HX_LOG_RINGBUF_WEIGHT", foreign ? "1" : "0");
+    ScopedEnv env;
+    env.Set("HX_LOG_RINGBUF_WEIGHT", foreign ? "1" : "0");
     CDebug trace;
     testing::internal::CaptureStderr();
     EXPECT_EQ(trace.Init(foreign ? "OtherProgram" : HxObjectName), 1);
@@ -189,7 +187,7 @@ TEST_F(TraceTest, ZeroWeightOrForeignNameTracesNothing) {
 
 TEST_F(TraceTest, UnwritableRingDirectoryFallsBackToStderrWithBothErrorLines) {
   fs::remove_all(m_root / "var/log/hxagt");
-  EnvOverride header("HX_LOG_NOHDR_TOSDTERR", std::nullopt);
+  m_env.Unset("HX_LOG_NOHDR_TOSDTERR");
   testing::internal::CaptureStderr();
   CDebug trace(HxObjectName);
   trace.Print(1, "\nnot traced");

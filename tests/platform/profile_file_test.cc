@@ -4,18 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "env_override.h"
 #include "platform/sys_base.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 
 namespace {
-
-using platform_test::EnvOverride;
 
 constexpr const char* kIni = "/etc/hxagt/Adapter.ini";
 
 class ProfileFileTest : public ::testing::Test {
  protected:
+  ProfileFileTest() { m_env.Set("HX_SYSROOT", m_root.path()); }
   void Write(const std::string& text) { m_root.WriteFile("etc/hxagt/Adapter.ini", text); }
 
   std::string Value(const char* section, const char* key, uint32_t size = 64) {
@@ -26,7 +25,7 @@ class ProfileFileTest : public ::testing::Test {
   }
 
   TempDir m_root;
-  EnvOverride m_sysroot{"HX_SYSROOT", m_root.path()};
+  ScopedEnv m_env;
 };
 
 TEST_F(ProfileFileTest, ValueLookupTrimsCommentsAndBlanks) {

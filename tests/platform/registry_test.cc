@@ -7,13 +7,12 @@
 #include <filesystem>
 #include <random>
 
-#include "env_override.h"
 #include "platform/registry_data_store.h"
+#include "support/scoped_env.h"
 #include "support/test_paths.h"
 
 namespace {
 
-using platform_test::EnvOverride;
 namespace fs = std::filesystem;
 
 // Every value type, nested keys and two root keys, in the order the tree is
@@ -39,7 +38,10 @@ constexpr const char* kCanonical =
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void SetUp() override { CRegistry::ReleaseTree(); }
+  void SetUp() override {
+    m_env.Set("HX_SYSROOT", m_root.path());
+    CRegistry::ReleaseTree();
+  }
   void TearDown() override { CRegistry::ReleaseTree(); }
 
   void WriteRegistry(const std::string& text, const char* name = "registry") {
@@ -54,7 +56,7 @@ class RegistryTest : public ::testing::Test {
   }
 
   TempDir m_root;
-  EnvOverride m_sysroot{"HX_SYSROOT", m_root.path()};
+  ScopedEnv m_env;
 };
 
 TEST_F(RegistryTest, CanonicalFileSurvivesLoadAndDumpUnchanged) {
@@ -115,8 +117,7 @@ TEST_F(RegistryTest, LaterDuplicateReplacesEarlierValueOrSubtree) {
 }
 
 TEST_F(RegistryTest, ExpandsEnvironmentReferences) {
-  EnvOverride home("HOME", "/home/op");
-  EnvOverride unset("HX_TEST_UNSET_VARIABLE", std::nullopt);
+  m_env.Set("HOME", "/home/op").Unset("HX_TEST_UNSET_VARIABLE");
   EXPECT_EQ(ExpandEnvironmentReferences("%HOME%/bin"), "/home/op/bin");
   EXPECT_EQ(ExpandEnvironmentReferences("100%%"), "100%");
   EXPECT_EQ(ExpandEnvironmentReferences("a%HX_TEST_UNSET_VARIABLE%b"), "ab");
@@ -159,8 +160,7 @@ TEST_F(RegistryTest, TextQueryResultNumbers) {
 }
 
 TEST_F(RegistryTest, DataStoreReadsTextUnlessExpansionOutgrowsIt) {
-  EnvOverride longer("HX_L", "0123456789");
-  EnvOverride shorter("HX_TEST_SHORT", "ab");
+  m_env.Set("HX_L", "0123456789").Set("HX_TEST_SHORT", "ab");
   WriteRegistry("[HKEY_LOCAL_MACHINE]\n[SOFTWARE]\n[Halvex]\n"
                 "plain=s=/opt\ngrows=es=%HX_L%\nshrinks=es=%HX_TEST_SHORT%/x\nnum=d=3\n\n\n\n\n");
   CDataStore store;

@@ -44,6 +44,13 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+bool Accepts(const std::string& socketPath) {
+  int fd = OpenHxmdDevice(socketPath.c_str());
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 }  // namespace
 
 pid_t CHxmdRunner::Spawn(const std::string& sysroot, const std::vector<std::string>& args) {
@@ -91,13 +98,11 @@ CHxmdRunner::CHxmdRunner(const std::string& sysroot, const std::string& profileX
     args.insert(args.end(), {"--profile", profile});
   }
   m_nPid = Spawn(sysroot, args);
+  // The event socket starts listening after the request socket: ready means
+  // both accept connections.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
-    int fd = OpenHxmdDevice(RequestSocket().c_str());
-    if (fd >= 0) {
-      close(fd);
-      return;
-    }
+    if (Accepts(RequestSocket()) && Accepts(EventSocket())) return;
     if (!IsRunning()) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

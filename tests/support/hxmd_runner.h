@@ -7,8 +7,8 @@
 // Runs the real hxmd for a test: in `sysroot` (its sockets under
 // <sysroot>/dev), with the given machine profile text (none: the daemon runs
 // without a profile), logging every request to <sysroot>/hxmd-requests.log.
-// The constructor returns once the request socket accepts connections and
-// throws when the daemon does not come up; the destructor stops it.
+// The constructor returns once both sockets accept connections and throws
+// when the daemon does not come up; the destructor stops it.
 class CHxmdRunner {
  public:
   explicit CHxmdRunner(const std::string& sysroot, const std::string& profileXml = "");
