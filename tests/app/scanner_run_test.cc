@@ -68,35 +68,28 @@ class ScannerRun : public ::testing::Test {
   TempDir root;
 };
 
-TEST_F(ScannerRun, NoArgumentsOrNoSwitchesPrintHelpWithoutBanner) {
-  for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"plain", "words"}}) {
-    ProgramResult result = Scan(args);
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, kHelp);
+TEST_F(ScannerRun, RunsThatWriteNoReportPrintHelpBannerOrFailureAndExit) {
+  const std::string banner = kBanner, unwritable = root / "missing/dir/report.xml";
+  const struct {
+    std::vector<std::string> args;
+    int exitStatus;
+    std::string out;
+  } cases[] = {
+      {{}, 0, kHelp},
+      {{"plain", "words"}, 0, kHelp},
+      {{"-xmlreport", ReportPath(), "-?"}, 0, banner + kHelp},
+      {{"-xmlreport", "-xml"}, 0, banner},
+      {{"-unknown"}, 0, banner},
+      {{"-xmlreport", unwritable}, 255,
+       banner + "\n!! Failed to write XML file \"" + unwritable + "\"! (Error No such file or directory)"},
+  };
+  for (const auto& c : cases) {
+    ProgramResult result = Scan(c.args);
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    EXPECT_EQ(result.exitStatus, c.exitStatus);
+    EXPECT_EQ(result.out, c.out);
   }
-}
-
-TEST_F(ScannerRun, QuestionMarkPrintsBannerThenHelpAndWritesNothing) {
-  ProgramResult result = Scan({"-xmlreport", ReportPath(), "-?"});
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.out, std::string(kBanner) + kHelp);
   EXPECT_FALSE(std::ifstream(ReportPath()).good());
-}
-
-TEST_F(ScannerRun, MissingOutputPathEndsSilentlyAfterBanner) {
-  for (const auto& args : {std::vector<std::string>{"-xmlreport", "-xml"}, std::vector<std::string>{"-unknown"}}) {
-    ProgramResult result = Scan(args);
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, kBanner);
-  }
-}
-
-TEST_F(ScannerRun, UnwritableOutputGivesMessageAndStatus255) {
-  std::string path = root / "missing/dir/report.xml";
-  ProgramResult result = Scan({"-xmlreport", path});
-  EXPECT_EQ(result.exitStatus, 255);
-  EXPECT_EQ(result.out,
-            std::string(kBanner) + "\n!! Failed to write XML file \"" + path + "\"! (Error No such file or directory)");
 }
 
 TEST_F(ScannerRun, PlainRunPrintsThreeLinesAndFileSize) {
