@@ -107,11 +107,11 @@ int main(int argc, char** argv) {
   LargeMachineSize size;
   Clock::time_point start = Clock::now();
   std::string profile = WriteLargeMachine(root, size);
-  std::printf("machine: %d sockets, %d DDR4 modules, %d SDRs, %d SEL and %d IEL records, %d PCI functions,\n"
-              "         %d ID PROM classes x %d instances, %d storage cabinets, %d Drivewatch events\n",
-              size.sockets, size.memoryModules, size.sensorDataRecords, size.selRecords, size.ielRecords,
-              size.pciFunctions, size.idPromClasses, size.idPromInstances, size.storageCabinets,
-              size.drivewatchEvents);
+  std::printf(
+      "machine: %d sockets, %d DDR4 modules, %d SDRs, %d SEL and %d IEL records, %d PCI functions,\n"
+      "         %d ID PROM classes x %d instances, %d storage cabinets, %d Drivewatch events\n",
+      size.sockets, size.memoryModules, size.sensorDataRecords, size.selRecords, size.ielRecords, size.pciFunctions,
+      size.idPromClasses, size.idPromInstances, size.storageCabinets, size.drivewatchEvents);
   std::printf("written in %.2f s below %s (profile %.1f MB)\n", Seconds(start), root.c_str(), profile.size() / 1e6);
 
   start = Clock::now();

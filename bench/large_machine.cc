@@ -75,25 +75,48 @@ CPciTree PciTree(const LargeMachineSize& size, std::vector<PirSlot>& slots) {
   int ports = RootPorts(size);
   for (int port = 0; port < ports; ++port) {
     int bus = port + 1;
-    tree.Add({.device = port + 1, .vendorId = 0x8086, .deviceId = 0x347A, .revision = 4, .baseClass = 6,
-              .subClass = 4, .headerType = 1, .interruptLine = 0xFF, .interruptPin = 1, .primaryBus = 0,
+    tree.Add({.device = port + 1,
+              .vendorId = 0x8086,
+              .deviceId = 0x347A,
+              .revision = 4,
+              .baseClass = 6,
+              .subClass = 4,
+              .headerType = 1,
+              .interruptLine = 0xFF,
+              .interruptPin = 1,
+              .primaryBus = 0,
               .secondaryBus = uint8_t(bus)});
     slots.push_back({uint8_t(bus), 0, uint8_t(port + 1)});
     for (int index = 0; index < kFunctionsPerBus; ++index) {
       const Kind& kind = kKinds[index / 8];
       int function = index % 8;
       uint32_t memory = 0xA0000000u + uint32_t(bus) * 0x400000u + uint32_t(index) * 0x20000u;
-      tree.Add({.bus = bus, .device = index / 8, .function = function, .vendorId = 0x8086,
-                .deviceId = kind.deviceId, .revision = 2, .baseClass = kind.baseClass, .subClass = kind.subClass,
-                .headerType = uint8_t(function == 0 ? 0x80 : 0x00), .bars = {memory | 0xC, 0, 0x3001 + 0x20u * index},
-                .subVendorId = 0x1734, .subDeviceId = uint16_t(0x1200 + index), .interruptLine = uint8_t(bus),
+      tree.Add({.bus = bus,
+                .device = index / 8,
+                .function = function,
+                .vendorId = 0x8086,
+                .deviceId = kind.deviceId,
+                .revision = 2,
+                .baseClass = kind.baseClass,
+                .subClass = kind.subClass,
+                .headerType = uint8_t(function == 0 ? 0x80 : 0x00),
+                .bars = {memory | 0xC, 0, 0x3001 + 0x20u * index},
+                .subVendorId = 0x1734,
+                .subDeviceId = uint16_t(0x1200 + index),
+                .interruptLine = uint8_t(bus),
                 .interruptPin = 1});
     }
   }
   int rest = size.pciFunctions - 1 - ports * (kFunctionsPerBus + 1);
   for (int index = 0; index < rest; ++index)
-    tree.Add({.device = 0x18 + index / 8, .function = index % 8, .vendorId = 0x8086, .deviceId = 0x3456,
-              .revision = 1, .baseClass = 8, .subClass = 0x80, .headerType = uint8_t(index % 8 == 0 ? 0x80 : 0),
+    tree.Add({.device = 0x18 + index / 8,
+              .function = index % 8,
+              .vendorId = 0x8086,
+              .deviceId = 0x3456,
+              .revision = 1,
+              .baseClass = 8,
+              .subClass = 0x80,
+              .headerType = uint8_t(index % 8 == 0 ? 0x80 : 0),
               .bars = {0xF0000000u + 0x1000u * uint32_t(index)}});
   return tree;
 }
@@ -147,12 +170,15 @@ std::vector<uint8_t> Ddr4Spd(int module) {
 
 void AddSensors(std::string& xml, const std::string& prefix, int fans, int temperatures) {
   for (int i = 0; i < fans; ++i)
-    Append(xml, "<Fan Name=\"%sFAN%d\" Status=\"1\" CSS=\"true\" Speed=\"%d\" MaxSpeed=\"9600\" NominalMaxSpeed=\"10000\"/>\n",
-           prefix.c_str(), i + 1, 4800 + 40 * i);
+    Append(
+        xml,
+        "<Fan Name=\"%sFAN%d\" Status=\"1\" CSS=\"true\" Speed=\"%d\" MaxSpeed=\"9600\" NominalMaxSpeed=\"10000\"/>\n",
+        prefix.c_str(), i + 1, 4800 + 40 * i);
   for (int i = 0; i < temperatures; ++i)
     Append(xml, "<Temperature Name=\"%sTEMP%d\" Status=\"6\" Current=\"%d\" Warning=\"80\" Critical=\"90\"/>\n",
            prefix.c_str(), i + 1, 30 + i);
-  Append(xml, "<Voltage Name=\"%s12V\" Status=\"1\" CSS=\"false\" Current=\"12.04\" Nominal=\"12.00\" Min=\"11.40\" "
+  Append(xml,
+         "<Voltage Name=\"%s12V\" Status=\"1\" CSS=\"false\" Current=\"12.04\" Nominal=\"12.00\" Min=\"11.40\" "
          "Max=\"12.60\"/>\n<PowerSupply Name=\"%sPSU\" Status=\"1\" Load=\"240\"/>\n",
          prefix.c_str(), prefix.c_str());
 }
@@ -164,12 +190,12 @@ void AddEventLogs(std::string& xml, const LargeMachineSize& size) {
     Append(xml,
            "<Record Severity=\"%d\" ErrorCode=\"0x%04X\" Time=\"%ld\" Message=\"Sensor %d crossed a threshold\">"
            "%02X %02X 02 %02X %02X 67 20 00 04 %02X %02X 01 52 00 3C</Record>\n",
-           i % 3, 0x0400 + i % 64, kFirst + 600L * i, i % 1000, i & 0xFF, (i >> 8) & 0xFF, i & 0xFF,
-           (i >> 8) & 0xFF, 1 + i % 12, i % 256);
+           i % 3, 0x0400 + i % 64, kFirst + 600L * i, i % 1000, i & 0xFF, (i >> 8) & 0xFF, i & 0xFF, (i >> 8) & 0xFF,
+           1 + i % 12, i % 256);
   xml += "</SystemEventLog>\n<InternalEventLog>\n";
   for (int i = 0; i < size.ielRecords; ++i)
-    Append(xml, "<Record Severity=\"%d\" ErrorCode=\"0x%08X\" Time=\"%ld\" Message=\"Controller event %d\"/>\n",
-           i % 2, 0x00010000 + i % 200, kFirst + 2400L * i, i);
+    Append(xml, "<Record Severity=\"%d\" ErrorCode=\"0x%08X\" Time=\"%ld\" Message=\"Controller event %d\"/>\n", i % 2,
+           0x00010000 + i % 200, kFirst + 2400L * i, i);
   xml += "</InternalEventLog>\n";
 }
 
@@ -178,11 +204,13 @@ void AddSensorDataRecords(std::string& xml, const LargeMachineSize& size) {
   for (int i = 0; i < size.sensorDataRecords; ++i) {
     int id = i + 1;
     if (i % 4 == 3)
-      Append(xml, "<Record Id=\"0x%04X\" Type=\"Compact\" Name=\"Status %d\" SensorNumber=\"%d\" EntityId=\"19\" "
+      Append(xml,
+             "<Record Id=\"0x%04X\" Type=\"Compact\" Name=\"Status %d\" SensorNumber=\"%d\" EntityId=\"19\" "
              "SensorType=\"0x08\" ReadingType=\"0x6F\" Unit=\"0\"/>\n",
              id, id, i % 256);
     else
-      Append(xml, "<Record Id=\"0x%04X\" Type=\"Full\" Name=\"Sensor %d\" SensorNumber=\"%d\" EntityId=\"%d\" "
+      Append(xml,
+             "<Record Id=\"0x%04X\" Type=\"Full\" Name=\"Sensor %d\" SensorNumber=\"%d\" EntityId=\"%d\" "
              "SensorType=\"%d\" Unit=\"%d\" M=\"%d\" ResultExponent=\"-2\" UpperCritical=\"200\" "
              "UpperNonCritical=\"190\" LowerCritical=\"20\" LowerNonCritical=\"30\"/>\n",
              id, id, i % 256, 3 + i % 20, 1 + i % 4, 1 + i % 4, 5 + i % 50);
@@ -193,7 +221,8 @@ void AddSensorDataRecords(std::string& xml, const LargeMachineSize& size) {
 void AddIdProms(std::string& xml, const LargeMachineSize& size) {
   xml += "<IdProms MainCabinet=\"0\">\n";
   for (int code = 1; code <= size.idPromClasses; ++code) {
-    int cabinet = code > size.idPromClasses - size.storageCabinets ? code - (size.idPromClasses - size.storageCabinets) : 0;
+    int cabinet =
+        code > size.idPromClasses - size.storageCabinets ? code - (size.idPromClasses - size.storageCabinets) : 0;
     Append(xml, "<Class Code=\"%d\" Name=\"Component %d\" CabinetNr=\"%d\">\n", code, code, cabinet);
     for (int field = 1; field <= 3; ++field)
       Append(xml, "<Field Id=\"0x%02X%02X\" Name=\"Component %d Field %d\" FieldName=\"Field %d\"/>\n", code, field,
@@ -211,27 +240,32 @@ void AddIdProms(std::string& xml, const LargeMachineSize& size) {
 }
 
 void AddSoftware(std::string& xml, const LargeMachineSize& size) {
-  xml += "<AgentSecurity SetAllowed=\"yes\" AccountCheck=\"yes\" UserGroup=\"hxadmin\"/>\n"
-         "<AgentStatus Status=\"1\"/>\n"
-         "<RaidManager><rdEMX Version=\"2\"><Adapter Id=\"0\" Name=\"RAID Ctrl SAS 12G\" Status=\"ok\"/></rdEMX>"
-         "</RaidManager>\n<Revscope ScanState=\"2\" Handle=\"0x21\">\n";
+  xml +=
+      "<AgentSecurity SetAllowed=\"yes\" AccountCheck=\"yes\" UserGroup=\"hxadmin\"/>\n"
+      "<AgentStatus Status=\"1\"/>\n"
+      "<RaidManager><rdEMX Version=\"2\"><Adapter Id=\"0\" Name=\"RAID Ctrl SAS 12G\" Status=\"ok\"/></rdEMX>"
+      "</RaidManager>\n<Revscope ScanState=\"2\" Handle=\"0x21\">\n";
   for (int i = 0; i < 40; ++i)
-    Append(xml, "<Component Type=\"%d\" TypeName=\"Component type %d\" PhysicalContainer=\"%d\" "
+    Append(xml,
+           "<Component Type=\"%d\" TypeName=\"Component type %d\" PhysicalContainer=\"%d\" "
            "FunctionalContainer=\"%d\" Vendor=\"Halvex\" Name=\"Part %d\" PartNumber=\"PN-%04d\" "
            "Description=\"Firmware of part %d\" ManufacturingDate=\"2026-03-11\" Version=\"1.%d\" "
            "SerialNumber=\"SN%06d\" Language=\"en\" UniqueID=\"PART-%d\"/>\n",
            1 + i % 8, 1 + i % 8, i / 8, i, i, i, i, i, i, i);
   xml += "</Revscope>\n<Drivewatch>\n";
   for (int i = 0; i < 16; ++i)
-    Append(xml, "<Adapter Status=\"1\" Name=\"ixgbe\" Class=\"2\" Designation=\"10G Network Connection\" "
+    Append(xml,
+           "<Adapter Status=\"1\" Name=\"ixgbe\" Class=\"2\" Designation=\"10G Network Connection\" "
            "DriverName=\"ixgbe\" LocationKey=\"PCI 0000:%02x:00.%d\"/>\n",
            1 + i / 8, i % 8);
   for (int i = 0; i < 32; ++i)
-    Append(xml, "<Drive Status=\"1\" Name=\"sd%c%c\" Vendor=\"SEAGATE\" SerialNumber=\"S0K2%04d\" "
+    Append(xml,
+           "<Drive Status=\"1\" Name=\"sd%c%c\" Vendor=\"SEAGATE\" SerialNumber=\"S0K2%04d\" "
            "Designation=\"ST1200MM0009\" LogicalName=\"/dev/sd%c%c\"/>\n",
            'a' + i / 26, 'a' + i % 26, i, 'a' + i / 26, 'a' + i % 26);
   for (int i = 0; i < size.drivewatchEvents; ++i)
-    Append(xml, "<Event Time=\"%ld\" EventId=\"%d\" Severity=\"%d\" ErrorCode=\"0x%08X\" Message=\"Link change %d\" "
+    Append(xml,
+           "<Event Time=\"%ld\" EventId=\"%d\" Severity=\"%d\" ErrorCode=\"0x%08X\" Message=\"Link change %d\" "
            "OrigLogMessage=\"ixgbe 0000:01:00.0 eth0: NIC Link is Up 10 Gbps\" OrigLogSource=\"kernel\" "
            "OrigLogId=\"%d\" OrigLogSeverity=\"4\"/>\n",
            1764547200L + 3600L * i, 4000 + i, i % 3, 0x00280000 + i, i, i);
@@ -241,12 +275,14 @@ void AddSoftware(std::string& xml, const LargeMachineSize& size) {
 void AddModulesAndProcessors(std::string& xml, const LargeMachineSize& size) {
   xml += "<MemoryModules>\n";
   for (int module = 0; module < size.memoryModules; ++module)
-    Append(xml, "<Module Name=\"DIMM %d\" Status=\"1\" CSS=\"true\" Approved=\"true\" Size=\"16384\" Bank=\"%d\" "
+    Append(xml,
+           "<Module Name=\"DIMM %d\" Status=\"1\" CSS=\"true\" Approved=\"true\" Size=\"16384\" Bank=\"%d\" "
            "MemoryType=\"26\" Type=\"DDR4\" Frequency=\"2400\" ConfigStatus=\"0\"><SPD>%s</SPD></Module>\n",
            module, module % size.sockets, Hex(Ddr4Spd(module)).c_str());
   xml += "</MemoryModules>\n<Processors Boot=\"0\">\n";
   for (int socket = 0; socket < size.sockets; ++socket)
-    Append(xml, "<CPU Socket=\"CPU%d\" Manufacturer=\"Intel\" Model=\"Intel(R) Xeon(R) Platinum 8380 CPU @ 2.30GHz\" "
+    Append(xml,
+           "<CPU Socket=\"CPU%d\" Manufacturer=\"Intel\" Model=\"Intel(R) Xeon(R) Platinum 8380 CPU @ 2.30GHz\" "
            "Speed=\"2300\" Status=\"1\" Cores=\"40\" CoresEnabled=\"40\" Threads=\"80\" QPISpeed=\"11200\" "
            "L1Cache=\"3200\" L2Cache=\"51200\" L3Cache=\"61440\"/>\n",
            socket + 1);
@@ -254,13 +290,15 @@ void AddModulesAndProcessors(std::string& xml, const LargeMachineSize& size) {
 }
 
 std::string Profile(const LargeMachineSize& size) {
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<HxmdProfile Name=\"Large four-socket server\" DefaultStatus=\"10\">\n"
-                    "<Sensors CabinetNr=\"0xFFFFFFFF\">\n";
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<HxmdProfile Name=\"Large four-socket server\" DefaultStatus=\"10\">\n"
+      "<Sensors CabinetNr=\"0xFFFFFFFF\">\n";
   AddSensors(xml, "", 12, 4 * size.sockets);
-  xml += "</Sensors>\n<BootStatus PowerOnReason=\"1\" PowerOffReason=\"0\" PowerFailBehavior=\"0\"/>\n"
-         "<Features><FeatureList><Feature Name=\"RemoteConsole\" Enabled=\"true\"/></FeatureList></Features>\n"
-         "<StorageExtensions>\n";
+  xml +=
+      "</Sensors>\n<BootStatus PowerOnReason=\"1\" PowerOffReason=\"0\" PowerFailBehavior=\"0\"/>\n"
+      "<Features><FeatureList><Feature Name=\"RemoteConsole\" Enabled=\"true\"/></FeatureList></Features>\n"
+      "<StorageExtensions>\n";
   for (int cabinet = 1; cabinet <= size.storageCabinets; ++cabinet) {
     Append(xml, "<StorageExtension ID=\"%d\" Name=\"Disk Shelf %d\">\n", cabinet, cabinet);
     AddSensors(xml, "SHELF" + std::to_string(cabinet) + " ", 4, 3);

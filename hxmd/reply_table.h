@@ -25,13 +25,13 @@ struct _ReplyRule {
 
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
-  std::optional<uint8_t> Flags;  // default: the immediate-value bit for 1, 2 or 4 data bytes
+  std::optional<uint8_t> Flags;             // default: the immediate-value bit for 1, 2 or 4 data bytes
   std::optional<uint32_t> AnnouncedLength;  // DataLength the header states, when not the data's own
   Fault ReplyFault = FaultNone;
-  uint32_t DelayMs = 0;          // before the first byte of the reply
-  uint32_t Pieces = 1;           // the reply is written in this many pieces...
-  uint32_t PieceGapMs = 20;      // ...this far apart
-  uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
+  uint32_t DelayMs = 0;      // before the first byte of the reply
+  uint32_t Pieces = 1;       // the reply is written in this many pieces...
+  uint32_t PieceGapMs = 20;  // ...this far apart
+  uint32_t Uses = 0;         // rule retires after this many matches; 0 = never
 
   bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
                const std::vector<uint8_t>& requestData) const;

@@ -23,7 +23,7 @@ uint32_t StatusFor(CReplyTable& table, uint32_t opCode, uint32_t objectId) {
 // the rule added first must still answer.
 TEST(ReplyTable, FirstAddedRuleWinsAcrossTheIndexes) {
   CReplyTable table;
-  table.Add(Rule(1, 7, false, 1));  // object 7, retires after one use
+  table.Add(Rule(1, 7, false, 1));   // object 7, retires after one use
   table.Add(Rule(2, std::nullopt));  // any object
   table.Add(Rule(3, 7));             // object 7, shadowed by rule 2
   table.Add(Rule(4, std::nullopt, true));

@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache, const std::string& serial) {
+CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache,
+                                    const std::string& serial) {
   return CSmbiosStructure(4, 42, handle)
       .str(4, socket)
       .u8(5, 3)

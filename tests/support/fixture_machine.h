@@ -24,7 +24,8 @@ enum class SmbiosRoute {
 };
 
 // A processor (type 4) whose three caches have consecutive handles.
-CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache, const std::string& serial);
+CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache,
+                                    const std::string& serial);
 // A physical memory array (type 16) and one of its devices (type 17); a
 // size of 0 marks an empty slot.
 CSmbiosStructure MemoryArrayStructure(uint16_t handle, uint32_t capacityKb);
