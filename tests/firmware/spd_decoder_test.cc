@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <regex>
 #include <set>
 #include <string>
@@ -226,51 +225,4 @@ TEST(SpdDecoder, OlderGenerationsDecodeTheirOwnLayouts) {
   EXPECT_STREQ(rambus.sVoltageInterface(), "1.8V");
   EXPECT_EQ(rambus.BusFrequency(), 400u);
   EXPECT_STREQ(rambus.sSPDRevision(), "0.7");
-}
-
-// Every operation on every cut of real images and on random bytes: under
-// the sanitizers a read past the given bytes fails the run.
-TEST(SpdDecoder, NeverReadsPastTheBytesGiven) {
-  std::vector<std::vector<uint8_t>> sources;
-  for (const char* name : {"ddr4_rdimm_micron_36ASF8G72PZ-3G2E1", "ddr3_lrdimm_micron_MT36KSZF2G72LDZ-1G6E2A7",
-                           "ddr2_udimm_kingston_2G-UDIMM"})
-    sources.push_back(LoadSpdSample(name).image);
-  uint32_t seed = 12345;
-  for (uint8_t type : {1, 2, 4, 7, 8, 9, 11, 12}) {
-    std::vector<uint8_t> noise(512);
-    for (uint8_t& byte : noise) byte = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
-    noise[0] = 0x92, noise[2] = type;
-    sources.push_back(noise);
-  }
-  sources.push_back(SpdImage(128, {{0, 1}, {111, 1}}));
-  sources.push_back(SpdImage(128, {{0, 2}, {3, 2}}));
-
-  for (const std::vector<uint8_t>& source : sources) {
-    for (size_t length = 0; length <= source.size(); ++length) {
-      std::vector<uint8_t> cut(source.begin(), source.begin() + length);
-      SPD spd(cut.data(), cut.size());
-      uint32_t sum = spd.DeviceType() + spd.ModuleType() + spd.SPDBytesTotal() + spd.UtilizedSize() +
-                     spd.Checksum() + spd.CalculatedChecksum() + spd.ChecksumModuleSpecificSection() +
-                     spd.CalculatedChecksumModuleSpecificSection() + spd.MemoryMarkOffset() +
-                     spd.ModuleManufacturingLocation() + spd.ModuleSerialNumber() + spd.ModuleRevisionCode() +
-                     spd.PrimaryBusWidth() + spd.DataWidth() + spd.DataConfiguration() + spd.ModuleThermalSensor() +
-                     spd.HeatSpreaderSolution() + spd.SDRAMDeviceType() + spd.DRAMStepping() + spd.SDRAMCapacity() +
-                     spd.SDRAMDeviceWidth() + spd.NumberOfRanks() + spd.NumberOfBanks() +
-                     spd.NumberOfBankAddressBits() + spd.NumberOfRowAddressBits(1) +
-                     spd.NumberOfColumnAddressBits(1) + spd.MemorySize() + spd.SDRAMCycleTime() +
-                     spd.BusFrequency() + spd.DDRFrequencyType() + spd.TCaseMax() + spd.RegisterRevisionNumber() +
-                     spd.DataBufferRevisionNumber() + spd.AddressCommandParity() + spd.BufferedRegistered();
-      (void)sum;
-      for (const char* text :
-           {spd.sDeviceType(), spd.sModuleType(), spd.sModuleManufacturer(), spd.sDeviceManufacturer(),
-            spd.sRegisterManufacturer(), spd.sModuleWidth(), spd.sDataConfiguration(), spd.sModuleThermalSensor(),
-            spd.sHeatSpreaderSolution(), spd.sSDRAMDeviceType(), spd.sAddressCommandParity()})
-        ASSERT_NE(text, nullptr);
-      for (const char* built : {spd.sSPDRevision(), spd.sModulePartNumber(), spd.sModuleManufacturingDate(),
-                                spd.sModuleHeigth(), spd.sModuleThickness(), spd.sDDRFrequencyType(),
-                                spd.sVoltageInterface(), spd.sSupportedCASLatencies(), spd.sSupportedBurstLengths(),
-                                spd.sDeviceTechnology()})
-        ASSERT_LT(std::strlen(built), 80u);
-    }
-  }
 }
