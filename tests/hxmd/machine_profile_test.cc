@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "hxmd/machine_profile.h"
-#include "support/test_paths.h"
 
 namespace {
 
@@ -126,15 +125,6 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
   EXPECT_FALSE(profile.LoadText("<Other/>", error));
   EXPECT_FALSE(profile.LoadText("<HxmdProfile><Reply", error));
   EXPECT_FALSE(profile.Load("/nonexistent/profile.xml", error));
-}
-
-TEST(MachineProfile, BundledDemoProfileLoads) {
-  CMachineProfile profile;
-  std::string error;
-  ASSERT_TRUE(profile.Load(SourceDir() + "/hxmd/profiles/demo-machine.xml", error)) << error;
-  EXPECT_EQ(DataOf(profile, 0x0520), (Bytes{4}));
-  EXPECT_EQ(DataOf(profile, 0xF043).size(), 16u);
-  EXPECT_GT(profile.m_Replies.size(), 50u);
 }
 
 TEST(MachineProfile, EventLogsArePackedRecordsAndRawDataAnswersByHandle) {
