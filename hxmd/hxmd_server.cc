@@ -28,6 +28,18 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
   return true;
 }
 
+// A client that receives a reply in parts waits a second before it reads
+// on, so a connection may queue a whole large reply (an event log of many
+// thousand records) at once. Raising the limit beyond the system's default
+// maximum needs privilege; without it the default maximum applies.
+constexpr int kSendBufferSize = 16 * 1024 * 1024;
+
+void EnlargeSendBuffer(int fd) {
+  int size = kSendBufferSize;
+  if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &size, sizeof size) != 0)
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+}
+
 // True when something accepts connections on the socket file.
 bool IsAnswering(const std::string& path) {
   int fd = OpenHxmdDevice(path.c_str());
@@ -128,6 +140,7 @@ void CHxmdServer::Accept(int listenFd, bool eventChannel) {
       close(fd);
       continue;
     }
+    EnlargeSendBuffer(fd);
     auto connection = std::make_unique<Connection>();
     connection->fd = fd;
     connection->eventChannel = eventChannel;

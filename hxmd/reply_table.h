@@ -25,13 +25,13 @@ struct _ReplyRule {
 
   uint32_t Status = 0;
   std::vector<uint8_t> Data;
-  std::optional<uint8_t> Flags;  // default: the immediate-value bit for 1, 2 or 4 data bytes
+  std::optional<uint8_t> Flags;             // default: the immediate-value bit for 1, 2 or 4 data bytes
   std::optional<uint32_t> AnnouncedLength;  // DataLength the header states, when not the data's own
   Fault ReplyFault = FaultNone;
-  uint32_t DelayMs = 0;          // before the first byte of the reply
-  uint32_t Pieces = 1;           // the reply is written in this many pieces...
-  uint32_t PieceGapMs = 20;      // ...this far apart
-  uint32_t Uses = 0;             // rule retires after this many matches; 0 = never
+  uint32_t DelayMs = 0;      // before the first byte of the reply
+  uint32_t Pieces = 1;       // the reply is written in this many pieces...
+  uint32_t PieceGapMs = 20;  // ...this far apart
+  uint32_t Uses = 0;         // rule retires after this many matches; 0 = never
 
   bool Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, uint32_t cabinetNr,
                const std::vector<uint8_t>& requestData) const;
@@ -55,6 +55,14 @@ class CReplyTable {
  private:
   std::vector<_ReplyRule> m_Rules;
   std::vector<uint32_t> m_UseCounts;
-  std::unordered_map<uint32_t, std::vector<size_t>> m_ByOpCode;
+  // Rule indexes by command, and within a command by object or else by
+  // request data, so a profile of many thousand records answers each request
+  // without a long search.
+  struct OpCodeRules {
+    std::unordered_map<uint32_t, std::vector<size_t>> byObjectId;
+    std::unordered_map<std::string, std::vector<size_t>> byRequestData;
+    std::vector<size_t> unkeyed;
+  };
+  std::unordered_map<uint32_t, OpCodeRules> m_ByOpCode;
   std::vector<size_t> m_AnyOpCode;
 };

@@ -5,9 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-namespace {
-
-CSmbiosStructure Processor(uint16_t handle, const std::string& socket, uint16_t firstCache, const std::string& serial) {
+CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache,
+                                    const std::string& serial) {
   return CSmbiosStructure(4, 42, handle)
       .str(4, socket)
       .u8(5, 3)
@@ -35,6 +34,36 @@ CSmbiosStructure Processor(uint16_t handle, const std::string& socket, uint16_t 
       .u16(40, 0xB3);
 }
 
+CSmbiosStructure MemoryArrayStructure(uint16_t handle, uint32_t capacityKb) {
+  return CSmbiosStructure(16, 23, handle).u8(4, 3).u8(5, 3).u8(6, 6).u32(7, capacityKb).u16(11, 0xFFFE).u16(13, 2);
+}
+
+CSmbiosStructure MemoryDeviceStructure(uint16_t handle, uint16_t array, uint16_t size, const std::string& locator,
+                              const std::string& bank, const std::string& serial) {
+  bool installed = size != 0;
+  return CSmbiosStructure(17, 34, handle)
+      .u16(4, array)
+      .u16(6, 0xFFFE)
+      .u16(8, installed ? 72 : 0xFFFF)
+      .u16(10, installed ? 64 : 0xFFFF)
+      .u16(12, size)
+      .u8(14, 9)
+      .u8(15, 0)
+      .str(16, locator)
+      .str(17, bank)
+      .u8(18, installed ? 0x1A : 0x02)
+      .u16(19, installed ? 0x2080 : 0x0004)
+      .u16(21, installed ? 2133 : 0)
+      .str(23, installed ? "Micron" : "NO DIMM")
+      .str(24, serial)
+      .str(25, "Not Specified")
+      .str(26, installed ? "18ASF1G72PZ-2G1A2" : "NO DIMM")
+      .u8(27, installed ? 2 : 0)
+      .u16(28, installed ? 2133 : 0);
+}
+
+namespace {
+
 struct CacheLevel {
   const char* socket;
   uint16_t configurationBits;  // level and location; enabled and write-back are added
@@ -61,34 +90,6 @@ CSmbiosStructure Cache(uint16_t handle, const CacheLevel& level) {
       .u8(16, 5)
       .u8(17, level.systemType)
       .u8(18, level.associativity);
-}
-
-CSmbiosStructure MemoryArray(uint16_t handle, uint32_t capacityKb) {
-  return CSmbiosStructure(16, 23, handle).u8(4, 3).u8(5, 3).u8(6, 6).u32(7, capacityKb).u16(11, 0xFFFE).u16(13, 2);
-}
-
-CSmbiosStructure MemoryDevice(uint16_t handle, uint16_t array, uint16_t size, const std::string& locator,
-                              const std::string& bank, const std::string& serial) {
-  bool installed = size != 0;
-  return CSmbiosStructure(17, 34, handle)
-      .u16(4, array)
-      .u16(6, 0xFFFE)
-      .u16(8, installed ? 72 : 0xFFFF)
-      .u16(10, installed ? 64 : 0xFFFF)
-      .u16(12, size)
-      .u8(14, 9)
-      .u8(15, 0)
-      .str(16, locator)
-      .str(17, bank)
-      .u8(18, installed ? 0x1A : 0x02)
-      .u16(19, installed ? 0x2080 : 0x0004)
-      .u16(21, installed ? 2133 : 0)
-      .str(23, installed ? "Micron" : "NO DIMM")
-      .str(24, serial)
-      .str(25, "Not Specified")
-      .str(26, installed ? "18ASF1G72PZ-2G1A2" : "NO DIMM")
-      .u8(27, installed ? 2 : 0)
-      .u16(28, installed ? 2133 : 0);
 }
 
 CSmbiosStructure ArrayRange(uint16_t handle, uint32_t startKb, uint32_t endKb, uint16_t array) {
@@ -159,15 +160,15 @@ void AddServerStructures(CSmbiosTable& table) {
     uint16_t firstCache = static_cast<uint16_t>(0x0700 + socket * 3);
     for (uint16_t level = 0; level < 3; ++level)
       table.Add(Cache(static_cast<uint16_t>(firstCache + level), kCacheLevels[level]));
-    table.Add(Processor(static_cast<uint16_t>(0x0400 + socket), socket == 0 ? "CPU1" : "CPU2", firstCache,
+    table.Add(ProcessorStructure(static_cast<uint16_t>(0x0400 + socket), socket == 0 ? "CPU1" : "CPU2", firstCache,
                         socket == 0 ? "0A1B2C3D" : "0A1B2C3E"));
   }
-  table.Add(MemoryArray(0x1000, 0x18000000));
-  table.Add(MemoryArray(0x1001, 0x80000000));
-  table.Add(MemoryDevice(0x1100, 0x1000, 0x4000, "DIMM-1A", "NODE 0 CHANNEL A", "1A2B3C4D"));
-  table.Add(MemoryDevice(0x1101, 0x1000, 0x2000, "DIMM-1B", "NODE 0 CHANNEL B", "1A2B3C4E"));
-  table.Add(MemoryDevice(0x1102, 0x1001, 0x4000, "DIMM-2A", "NODE 1 CHANNEL A", "1A2B3C4F"));
-  table.Add(MemoryDevice(0x1103, 0x1001, 0x0000, "DIMM-2B", "NODE 1 CHANNEL B", "NO DIMM"));
+  table.Add(MemoryArrayStructure(0x1000, 0x18000000));
+  table.Add(MemoryArrayStructure(0x1001, 0x80000000));
+  table.Add(MemoryDeviceStructure(0x1100, 0x1000, 0x4000, "DIMM-1A", "NODE 0 CHANNEL A", "1A2B3C4D"));
+  table.Add(MemoryDeviceStructure(0x1101, 0x1000, 0x2000, "DIMM-1B", "NODE 0 CHANNEL B", "1A2B3C4E"));
+  table.Add(MemoryDeviceStructure(0x1102, 0x1001, 0x4000, "DIMM-2A", "NODE 1 CHANNEL A", "1A2B3C4F"));
+  table.Add(MemoryDeviceStructure(0x1103, 0x1001, 0x0000, "DIMM-2B", "NODE 1 CHANNEL B", "NO DIMM"));
   table.Add(ArrayRange(0x1300, 0x00000000, 0x017FFFFF, 0x1000));
   table.Add(ArrayRange(0x1301, 0x01800000, 0x027FFFFF, 0x1001));
   table.Add(DeviceRange(0x1400, 0x00000000, 0x00FFFFFF, 0x1100, 0x1300, 0xFF, 1, 2));

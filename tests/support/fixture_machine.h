@@ -23,6 +23,15 @@ enum class SmbiosRoute {
   NoSmbios,          // nothing anywhere
 };
 
+// A processor (type 4) whose three caches have consecutive handles.
+CSmbiosStructure ProcessorStructure(uint16_t handle, const std::string& socket, uint16_t firstCache,
+                                    const std::string& serial);
+// A physical memory array (type 16) and one of its devices (type 17); a
+// size of 0 marks an empty slot.
+CSmbiosStructure MemoryArrayStructure(uint16_t handle, uint32_t capacityKb);
+CSmbiosStructure MemoryDeviceStructure(uint16_t handle, uint16_t array, uint16_t size, const std::string& locator,
+                              const std::string& bank, const std::string& serial);
+
 // The structure table of a two-socket rack server with every type the
 // scanner decodes: several processors, caches, memory devices and mapped
 // address ranges, and one memory add-on structure in each mode.
