@@ -57,13 +57,7 @@ std::vector<uint8_t> ValueBytes(int64_t value, int width) {
 
 void AddRule(CReplyTable& table, uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
              std::optional<uint32_t> cabinetNr, std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.CabinetNr = cabinetNr;
-  rule.Data = std::move(data);
-  table.Add(std::move(rule));
+  table.Add(MakeReplyRule(opCode, opCodeExt, objectId, cabinetNr, std::move(data)));
 }
 
 // A text attribute as reply, when present.
