@@ -86,6 +86,9 @@ class CDiagReport {
   // "Errors" count as warnings.
   bool AddSummaryEntry(CMarkup& report, const char* category, const char* message, const char* kind);
   static CMarkup AddRawDataDump(const uint8_t* data, uint64_t length, uint32_t bytesPerLine, int withAscii);
+  // Adds a section's element with the layout version of that section
+  // (attribute Schema) and stays on it.
+  static bool AddSectionElem(CMarkup& xml, const char* name, int schema);
 
   // The scan actions, one per action type.
   _ActionState ScanBios(CMarkup& xml);

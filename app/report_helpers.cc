@@ -27,6 +27,10 @@ bool CDiagReport::AddSummaryEntry(CMarkup& report, const char* category, const c
   return added;
 }
 
+bool CDiagReport::AddSectionElem(CMarkup& xml, const char* name, int schema) {
+  return xml.AddElem(name) && xml.AddAttrib("Schema", schema);
+}
+
 namespace {
 
 bool IsPrintableAscii(uint8_t byte) { return byte >= 0x20 && byte <= 0x7E; }

@@ -109,7 +109,8 @@ bool CDeviceBusIo::BuildPciDeviceNameList(DeviceNameList& names) {
 
 bool CDeviceBusIo::GetPciConfigSpace(const std::string& path, uint8_t* header) {
   HX_TRACE(4, "CDeviceBusIo::GetPciConfigSpace: open and read %s\n", path.c_str());
-  int fd = open(path.c_str(), O_RDONLY);
+  // A link may lead to a pipe or device: never wait for a writer or data.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
   if (fd < 0) {
     HX_TRACE(4, "GetPciConfigSpace: cannot open %s\n", path.c_str());
     return false;

@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <map>
+#include <span>
 
 #include "hxmd/profile_components.h"
 #include "hxmd/profile_reader.h"
@@ -55,13 +57,7 @@ std::vector<uint8_t> ValueBytes(int64_t value, int width) {
 
 void AddRule(CReplyTable& table, uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
              std::optional<uint32_t> cabinetNr, std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.CabinetNr = cabinetNr;
-  rule.Data = std::move(data);
-  table.Add(std::move(rule));
+  table.Add(MakeReplyRule(opCode, opCodeExt, objectId, cabinetNr, std::move(data)));
 }
 
 // A text attribute as reply, when present.
@@ -71,14 +67,7 @@ void AddTextRule(CReplyTable& table, const CMarkup& xml, const char* attribute, 
   if (!text.empty()) AddRule(table, opCode, opCodeExt, objectId, cabinetNr, TextBytes(text));
 }
 
-// A byte attribute as reply, when present.
-void AddByteRule(CReplyTable& table, const CMarkup& xml, const char* attribute, uint32_t opCode, uint32_t opCodeExt,
-                 std::optional<uint32_t> objectId) {
-  if (!xml.GetAttrib(attribute).empty())
-    AddRule(table, opCode, opCodeExt, objectId, std::nullopt, ValueBytes(Number(xml, attribute, 0), 1));
-}
-
-std::vector<uint8_t> AddressBytes(const CMarkup& xml, const char* attribute) {
+std::vector<uint8_t> IpAddressBytes(const CMarkup& xml, const char* attribute) {
   std::string text = xml.GetAttrib(attribute);
   uint8_t bytes[16];
   if (inet_pton(AF_INET, text.c_str(), bytes) == 1) return std::vector<uint8_t>(bytes, bytes + 4);
@@ -86,12 +75,57 @@ std::vector<uint8_t> AddressBytes(const CMarkup& xml, const char* attribute) {
   Fail(xml, std::string(attribute) + " is no IP address: \"" + text + "\"");
 }
 
+// Hex byte pairs separated by ":" or "-".
+std::vector<uint8_t> MacAddressBytes(const CMarkup& xml, const char* attribute) {
+  std::string mac = xml.GetAttrib(attribute);
+  std::replace(mac.begin(), mac.end(), '-', ':');
+  std::vector<uint8_t> bytes;
+  AppendHex(xml, bytes, mac);
+  return bytes;
+}
+
+// How an attribute's text becomes reply data.
+enum class Encoding { Text, Byte, IpAddress, MacAddress };
+
+// An attribute of an element and the command whose reply it gives.
+struct AttributeReply {
+  const char* attribute;
+  Encoding encoding;
+  uint32_t opCode;
+  uint32_t opCodeExt;
+};
+
+std::vector<uint8_t> ReplyData(const CMarkup& xml, const AttributeReply& reply) {
+  switch (reply.encoding) {
+    case Encoding::Text:
+      return TextBytes(xml.GetAttrib(reply.attribute));
+    case Encoding::Byte:
+      return ValueBytes(Number(xml, reply.attribute, 0), 1);
+    case Encoding::IpAddress:
+      return IpAddressBytes(xml, reply.attribute);
+    case Encoding::MacAddress:
+      return MacAddressBytes(xml, reply.attribute);
+  }
+  return {};
+}
+
+// One rule per attribute present, in table order.
+void AddAttributeReplies(CReplyTable& table, const CMarkup& xml, std::span<const AttributeReply> replies,
+                         std::optional<uint32_t> objectId) {
+  for (const AttributeReply& reply : replies)
+    if (!xml.GetAttrib(reply.attribute).empty())
+      AddRule(table, reply.opCode, reply.opCodeExt, objectId, std::nullopt, ReplyData(xml, reply));
+}
+
 }  // namespace
 
 void AddBootStatus(CMarkup& xml, CReplyTable& table) {
-  AddByteRule(table, xml, "PowerOnReason", kPowerOnReasonCmd, 0, std::nullopt);
-  AddByteRule(table, xml, "PowerOffReason", kPowerOffReasonCmd, 0, std::nullopt);
-  AddByteRule(table, xml, "PowerFailBehavior", kConfigCmd, kPowerFailBehaviorItem, std::nullopt);
+  static constexpr AttributeReply kReplies[] = {
+      {"PowerOnReason", Encoding::Byte, kPowerOnReasonCmd, 0},
+      {"PowerOffReason", Encoding::Byte, kPowerOffReasonCmd, 0},
+      {"PowerFailBehavior", Encoding::Byte, kConfigCmd, kPowerFailBehaviorItem},
+  };
+  AddAttributeReplies(table, xml, kReplies, std::nullopt);
 }
 
 void AddFeatures(CMarkup& xml, CReplyTable& table) {
@@ -102,30 +136,18 @@ void AddFeatures(CMarkup& xml, CReplyTable& table) {
   AddRule(table, kFeaturesCmd, 0, std::nullopt, std::nullopt, TextBytes(text));
 }
 
-
 void AddManagementController(CMarkup& xml, CReplyTable& table) {
-  uint32_t index = uint32_t(Number(xml, "Index", 0));
-  AddTextRule(table, xml, "Name", kValueCmd, kControllerNameValue, index, std::nullopt);
-  AddTextRule(table, xml, "Firmware", kValueCmd, kFirmwareValue, index, std::nullopt);
-  struct Address {
-    const char* attribute;
-    uint32_t item;
+  static constexpr AttributeReply kReplies[] = {
+      {"Name", Encoding::Text, kValueCmd, kControllerNameValue},
+      {"Firmware", Encoding::Text, kValueCmd, kFirmwareValue},
+      {"IPAddress", Encoding::IpAddress, kConfigCmd, kIpAddressItem},
+      {"SubnetMask", Encoding::IpAddress, kConfigCmd, kSubnetMaskItem},
+      {"Gateway", Encoding::IpAddress, kConfigCmd, kGatewayItem},
+      {"MACAddress", Encoding::MacAddress, kConfigCmd, kMacAddressItem},
+      {"LANPort", Encoding::Byte, kConfigCmd, kLanPortItem},
+      {"NominalSpeed", Encoding::Byte, kConfigCmd, kNominalSpeedItem},
   };
-  for (Address address : {Address{"IPAddress", kIpAddressItem}, Address{"SubnetMask", kSubnetMaskItem},
-                          Address{"Gateway", kGatewayItem}}) {
-    if (!xml.GetAttrib(address.attribute).empty())
-      AddRule(table, kConfigCmd, address.item, index, std::nullopt, AddressBytes(xml, address.attribute));
-  }
-  std::string mac = xml.GetAttrib("MACAddress");
-  if (!mac.empty()) {
-    for (char& c : mac)
-      if (c == '-') c = ':';
-    std::vector<uint8_t> bytes;
-    AppendHex(xml, bytes, mac);
-    AddRule(table, kConfigCmd, kMacAddressItem, index, std::nullopt, std::move(bytes));
-  }
-  AddByteRule(table, xml, "LANPort", kConfigCmd, kLanPortItem, index);
-  AddByteRule(table, xml, "NominalSpeed", kConfigCmd, kNominalSpeedItem, index);
+  AddAttributeReplies(table, xml, kReplies, uint32_t(Number(xml, "Index", 0)));
 }
 
 namespace {
@@ -220,19 +242,27 @@ std::vector<uint8_t> SdrRecordBytes(CMarkup& xml) {
   if (type != "Full" && type != "Compact") Fail(xml, "unknown record Type \"" + type + "\"");
   _SdrSensorFields f;
   f.recordId = uint16_t(Number(xml, "Id", 0));
-  f.ownerId = uint8_t(Number(xml, "Owner", f.ownerId));
-  f.sensorNumber = uint8_t(Number(xml, "SensorNumber", f.sensorNumber));
-  f.entityId = uint8_t(Number(xml, "EntityId", f.entityId));
-  f.entityInstance = uint8_t(Number(xml, "EntityInstance", f.entityInstance));
-  f.sensorType = uint8_t(Number(xml, "SensorType", f.sensorType));
-  f.readingType = uint8_t(Number(xml, "ReadingType", f.readingType));
-  f.baseUnit = uint8_t(Number(xml, "Unit", f.baseUnit));
-  f.modifierUnit = uint8_t(Number(xml, "ModifierUnit", f.modifierUnit));
-  f.linearization = uint8_t(Number(xml, "Linearization", f.linearization));
-  f.m = int(Number(xml, "M", f.m));
-  f.b = int(Number(xml, "B", f.b));
-  f.bExponent = int(Number(xml, "BExponent", f.bExponent));
-  f.resultExponent = int(Number(xml, "ResultExponent", f.resultExponent));
+  // A field whose attribute is missing keeps its default.
+  struct ByteField {
+    const char* attribute;
+    uint8_t _SdrSensorFields::*field;
+  };
+  static constexpr ByteField kByteFields[] = {
+      {"Owner", &_SdrSensorFields::ownerId},         {"SensorNumber", &_SdrSensorFields::sensorNumber},
+      {"EntityId", &_SdrSensorFields::entityId},     {"EntityInstance", &_SdrSensorFields::entityInstance},
+      {"SensorType", &_SdrSensorFields::sensorType}, {"ReadingType", &_SdrSensorFields::readingType},
+      {"Unit", &_SdrSensorFields::baseUnit},         {"ModifierUnit", &_SdrSensorFields::modifierUnit},
+      {"Linearization", &_SdrSensorFields::linearization}};
+  for (const ByteField& b : kByteFields) f.*b.field = uint8_t(Number(xml, b.attribute, f.*b.field));
+  struct IntField {
+    const char* attribute;
+    int _SdrSensorFields::*field;
+  };
+  static constexpr IntField kIntFields[] = {{"M", &_SdrSensorFields::m},
+                                            {"B", &_SdrSensorFields::b},
+                                            {"BExponent", &_SdrSensorFields::bExponent},
+                                            {"ResultExponent", &_SdrSensorFields::resultExponent}};
+  for (const IntField& i : kIntFields) f.*i.field = int(Number(xml, i.attribute, f.*i.field));
   f.name = xml.GetAttrib("Name");
   // Each threshold given makes it readable.
   struct Threshold {

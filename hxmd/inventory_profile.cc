@@ -22,12 +22,7 @@ struct InventoryCommand {
 
 _ReplyRule ObjectRule(uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
                       std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.Data = std::move(data);
-  return rule;
+  return MakeReplyRule(opCode, opCodeExt, objectId, std::nullopt, std::move(data));
 }
 
 void AddAttributeReplies(const CMarkup& xml, CReplyTable& table, uint32_t index,

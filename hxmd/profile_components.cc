@@ -57,18 +57,6 @@ const std::vector<SensorKind>& SensorKinds() {
   return kinds;
 }
 
-// A rule answering one command of a descriptive element.
-_ReplyRule Rule(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, std::optional<uint32_t> cabinetNr,
-                      std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.CabinetNr = cabinetNr;
-  rule.Data = std::move(data);
-  return rule;
-}
-
 // <Sensors> lists the sensors of one cabinet; each becomes the replies to
 // the count, name, status and value commands of its kind.
 void AddSensors(CMarkup& xml, CReplyTable& table) { AddCabinetSensors(xml, table, Key(xml, "CabinetNr")); }
@@ -83,11 +71,10 @@ void AddSensorDataRecords(CMarkup& xml, CReplyTable& table) {
     if (xml.GetAttrib("Id").empty()) Fail(xml, "Id missing");
     uint32_t id = uint32_t(Number(xml, "Id", 0)) & 0xFFFF;
     AppendLittleEndian(ids, id, 2);
-    records.push_back(Rule(0xF044, 0, id, std::nullopt, SdrRecordBytes(xml)));
+    records.push_back(MakeReplyRule(0xF044, 0, id, std::nullopt, SdrRecordBytes(xml)));
   }
   xml.OutOfElem();
-  _ReplyRule list = Rule(0xF043, 0, 0, std::nullopt, std::move(ids));
-  list.ObjectId.reset();
+  _ReplyRule list = MakeReplyRule(0xF043, 0, std::nullopt, std::nullopt, std::move(ids));
   table.Add(std::move(list));
   for (_ReplyRule& record : records) table.Add(std::move(record));
 }
@@ -133,15 +120,13 @@ void AddSystemEventLog(CMarkup& xml, CReplyTable& table) {
     std::vector<uint8_t> raw;
     AppendHex(xml, raw, xml.GetData());
     if (raw.empty()) continue;
-    _ReplyRule rule = Rule(0x0B19, 0, 0, std::nullopt, std::move(raw));
-    rule.ObjectId.reset();
+    _ReplyRule rule = MakeReplyRule(0x0B19, 0, std::nullopt, std::nullopt, std::move(raw));
     rule.RequestData.emplace();
     AppendLittleEndian(*rule.RequestData, handle, 4);
     rawData.push_back(std::move(rule));
   }
   xml.OutOfElem();
-  _ReplyRule list = Rule(0x0B10, 0, 0, std::nullopt, std::move(log));
-  list.ObjectId.reset();
+  _ReplyRule list = MakeReplyRule(0x0B10, 0, std::nullopt, std::nullopt, std::move(log));
   table.Add(std::move(list));
   for (_ReplyRule& raw : rawData) table.Add(std::move(raw));
 }
@@ -153,8 +138,7 @@ void AddInternalEventLog(CMarkup& xml, CReplyTable& table) {
   xml.IntoElem();
   while (xml.FindElem("Record")) AppendIelRecord(log, LogRecord(xml, 0), LengthField(xml));
   xml.OutOfElem();
-  _ReplyRule list = Rule(0x0B31, 0, 0, std::nullopt, std::move(log));
-  list.ObjectId.reset();
+  _ReplyRule list = MakeReplyRule(0x0B31, 0, std::nullopt, std::nullopt, std::move(log));
   table.Add(std::move(list));
 }
 
@@ -202,15 +186,13 @@ void AddCabinetSensors(CMarkup& xml, CReplyTable& table, std::optional<uint32_t>
       } else {
         AppendLittleEndian(data, Hundredths(xml, command.attribute), command.width);
       }
-      rulesByKind[kind].push_back(Rule(command.opCode, command.opCodeExt, index, cabinetNr, std::move(data)));
+      rulesByKind[kind].push_back(MakeReplyRule(command.opCode, command.opCodeExt, index, cabinetNr, std::move(data)));
     }
   }
   xml.OutOfElem();
   for (size_t kind = 0; kind < SensorKinds().size(); ++kind) {
     if (counts[kind] == 0) continue;
-    _ReplyRule count = Rule(SensorKinds()[kind].countOpCode, 0, 0, cabinetNr, {uint8_t(counts[kind])});
-    count.ObjectId.reset();
-    table.Add(std::move(count));
+    table.Add(MakeReplyRule(SensorKinds()[kind].countOpCode, 0, std::nullopt, cabinetNr, {uint8_t(counts[kind])}));
     for (_ReplyRule& rule : rulesByKind[kind]) table.Add(std::move(rule));
   }
 }

@@ -16,6 +16,17 @@ bool _ReplyRule::Matches(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId,
          KeyMatches(CabinetNr, cabinetNr) && (!RequestData || *RequestData == requestData);
 }
 
+_ReplyRule MakeReplyRule(uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
+                         std::optional<uint32_t> cabinetNr, std::vector<uint8_t> data) {
+  _ReplyRule rule;
+  rule.OpCode = opCode;
+  rule.OpCodeExt = opCodeExt;
+  rule.ObjectId = objectId;
+  rule.CabinetNr = cabinetNr;
+  rule.Data = std::move(data);
+  return rule;
+}
+
 void CReplyTable::Add(_ReplyRule rule) {
   size_t index = m_Rules.size();
   if (rule.AnyOpCode) {

@@ -37,6 +37,10 @@ struct _ReplyRule {
                const std::vector<uint8_t>& requestData) const;
 };
 
+// A plain reply: the data answering one command, keyed as given.
+_ReplyRule MakeReplyRule(uint32_t opCode, uint32_t opCodeExt, std::optional<uint32_t> objectId,
+                         std::optional<uint32_t> cabinetNr, std::vector<uint8_t> data);
+
 // The daemon's command catalogue: rules in the order they were added; the
 // first live rule that matches a command answers it.
 class CReplyTable {

@@ -48,12 +48,7 @@ std::vector<uint8_t> NulText(const std::string& text) {
 }
 
 void AddReply(CReplyTable& table, uint32_t opCode, uint32_t opCodeExt, uint32_t objectId, std::vector<uint8_t> data) {
-  _ReplyRule rule;
-  rule.OpCode = opCode;
-  rule.OpCodeExt = opCodeExt;
-  rule.ObjectId = objectId;
-  rule.Data = std::move(data);
-  table.Add(std::move(rule));
+  table.Add(MakeReplyRule(opCode, opCodeExt, objectId, std::nullopt, std::move(data)));
 }
 
 // One attribute of a listed item and the command that answers it; width 0

@@ -103,8 +103,7 @@ _ActionState CDiagReport::ScanOsVersion(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanOsVersion()");
   const char* language = COsInfo::GetOSLanguageName(0);
   std::string version;
-  xml.AddElem("Product");
-  xml.AddAttrib("Schema", 1);
+  AddSectionElem(xml, "Product", 1);
   xml.IntoElem();
   xml.AddElem("Name", ProductName().c_str());
   if (ProductVersion(version)) xml.AddElem("Version", version.c_str());
@@ -120,8 +119,7 @@ _ActionState CDiagReport::ScanOsVersion(CMarkup& xml) {
 
 _ActionState CDiagReport::ScanOsBoot(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanOsBoot()");
-  xml.AddElem("BootOptions");
-  xml.AddAttrib("Schema", 2);
+  AddSectionElem(xml, "BootOptions", 2);
   xml.AddChildElem("Config");
   HX_TRACE(4, "\nCDiagReport         : <- ScanOsBoot()");
   return ACTION_STATE_NOTHING;
@@ -132,8 +130,7 @@ _ActionState CDiagReport::ScanNetSettings(CMarkup& xml) {
   COsInfo::GetInterface(0, &first, COsInfo::IF_DNS);
   int dnsEnabled = first.dnsEnabled != 0 ? 1 : 0;
   HX_TRACE(3, "CNetworkInterfaceConfig: IsDnsEnabled() <-- %d\n", dnsEnabled);
-  xml.AddElem("Settings");
-  xml.AddAttrib("Schema", 1);
+  AddSectionElem(xml, "Settings", 1);
   xml.AddChildElem("DNS", dnsEnabled ? "enabled" : "disabled");
   return ACTION_STATE_NOTHING;
 }
@@ -142,8 +139,7 @@ _ActionState CDiagReport::ScanOsEventlog(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanOsEventlog()");
   static constexpr const char* kLogs[] = {"System"};
   try {
-    xml.AddElem("Eventlog");
-    xml.AddAttrib("Schema", 1);
+    AddSectionElem(xml, "Eventlog", 1);
     xml.IntoElem();
     for (const char* logName : kLogs) {
       xml.AddElem(logName);

@@ -63,8 +63,7 @@ bool IsSmartEnabled() {
 _ActionState CDiagReport::ScanHalvexAgents(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanHalvexAgents()");
   try {
-    xml.AddElem("SNMPAgents");
-    xml.AddAttrib("Schema", 1);
+    AddSectionElem(xml, "SNMPAgents", 1);
     xml.IntoElem();
     HX_TRACE(3, "\nCHalvexAgents   :    sysAgentVersion.0: %s\n", HxObjectVersion);
     xml.AddElem("ProductVersion", HxObjectVersion);
@@ -92,8 +91,7 @@ _ActionState CDiagReport::ScanHalvexAgents(CMarkup& xml) {
 _ActionState CDiagReport::ScanServerControl(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanServerControl()");
   try {
-    xml.AddElem("ServerControl");
-    xml.AddAttrib("Schema", 1);
+    AddSectionElem(xml, "ServerControl", 1);
   } catch (...) {
     HX_TRACE(1, "\nCDiagReport         : ERROR! EXCEPTION in ScanServerControl()!");
   }
@@ -105,8 +103,7 @@ _ActionState CDiagReport::ScanRemoteConnector(CMarkup& xml) {
   HX_TRACE(4, "\nCDiagReport         : -> ScanRemoteConnector()");
   _ActionState state = ACTION_STATE_NOTHING;
   if (!m_bHxasInstallation) {
-    xml.AddElem("RemoteConnector");
-    xml.AddAttrib("Schema", 1);
+    AddSectionElem(xml, "RemoteConnector", 1);
     state = ACTION_STATE_WRITTEN;
   }
   HX_TRACE(4, "\nCDiagReport         : <- ScanRemoteConnector()");
@@ -115,8 +112,7 @@ _ActionState CDiagReport::ScanRemoteConnector(CMarkup& xml) {
 
 _ActionState CDiagReport::ScanSnmp(CMarkup& xml) {
   HX_TRACE(5, "\nCDiagReport         : -> ScanSnmp");
-  xml.AddElem("SNMP");
-  xml.AddAttrib("Schema", 2);
+  AddSectionElem(xml, "SNMP", 2);
   xml.AddChildElem("Service");
   HX_TRACE(5, "\nCDiagReport         : <- ScanSnmp");
   return ACTION_STATE_NOTHING;

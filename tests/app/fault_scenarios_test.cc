@@ -10,11 +10,13 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <map>
 #include <sstream>
 #include <thread>
 
 #include "support/fixture_machine.h"
 #include "support/hxmd_runner.h"
+#include "support/pci_tree.h"
 #include "support/program_runner.h"
 #include "support/test_paths.h"
 #include "xml/markup.h"
@@ -210,6 +212,85 @@ TEST_F(FaultScenario, DevMemMissingEmptyOrShorterThanTheTablesItPointsTo) {
     prepare(scanRoot);
     ExpectCompleteRun(RunScan(scanRoot, scanRoot / "report.xml"), scanRoot / "report.xml");
     ExpectBiosSection(scanRoot / "report.xml");
+  }
+}
+
+// The Device elements of a finished report's PCIDevices section in report
+// order, each with its address ("segment:bus:device.function").
+using PciListing = std::vector<std::pair<std::string, std::string>>;
+
+PciListing ListedPciDevices(const std::string& reportPath) {
+  PciListing devices;
+  CMarkup report;
+  if (!report.Load(reportPath) || !report.FindElem("Root") || !report.IntoElem() || !report.FindElem("System") ||
+      !report.IntoElem() || !report.FindElem("PCIDevices"))
+    return devices;
+  while (report.FindChildElem("Device")) {
+    std::string address = report.GetChildAttrib("Segment") + ":" + report.GetChildAttrib("Bus") + ":" +
+                          report.GetChildAttrib("Device") + "." + report.GetChildAttrib("Function");
+    devices.emplace_back(address, report.GetChildSubDoc());
+  }
+  return devices;
+}
+
+// Scans the fixture server (routing table, adapter names) with this PCI tree.
+PciListing ScanPciTree(const CPciTree& tree) {
+  TempDir scanRoot;
+  scanRoot.WriteFile("var/log/hxagt/.keep", "");
+  scanRoot.WriteFile("etc/hxagt/Adapter.ini", ServerAdapterIni());
+  CFixtureMachine().Write(scanRoot.path());
+  tree.Write(scanRoot.path());
+  ExpectCompleteRun(RunScan(scanRoot, scanRoot / "report.xml"), scanRoot / "report.xml");
+  return ListedPciDevices(scanRoot / "report.xml");
+}
+
+// The first bytes of a fixture function's configuration file.
+std::string CutConfigSpace(const CPciTree& tree, const std::string& relativePath, size_t length) {
+  for (const PciFunction& function : tree.Functions())
+    if (function.RelativePath() == relativePath) return function.ConfigSpace().substr(0, length);
+  ADD_FAILURE() << "no fixture function " << relativePath;
+  return "";
+}
+
+TEST_F(FaultScenario, TruncatedPciFilesListOnlyFunctionsWithAWholeHeader) {
+  const CPciTree server = ServerPciTree();
+  const PciListing intactListing = ScanPciTree(server);
+  ASSERT_EQ(intactListing.size(), 8u);
+  const std::map<std::string, std::string> intact(intactListing.begin(), intactListing.end());
+
+  // The scan walks the functions in address order and stops at the first
+  // configuration file without the whole 64-byte header; only the start
+  // address 0:0:0.0 may be unreadable without ending the walk. The devices
+  // list is not read at all.
+  struct Cut {
+    const char* what;
+    std::string file;
+    std::string content;
+    std::vector<std::string> listed;
+  };
+  const std::vector<std::string> all = {"0:0:0.0", "0:0:28.0", "0:0:31.2", "0:0:31.3",
+                                        "0:1:0.0", "0:1:0.1",  "0:2:0.0",  "0:3:0.0"};
+  auto upTo = [&all](size_t count) { return std::vector<std::string>(all.begin(), all.begin() + count); };
+  const Cut cuts[] = {
+      {"devices list ends inside a line", "devices", "0000\t80866f00\t0\t00000000\n0008\t80868d1", all},
+      {"empty host bridge file", "00/00.0", "", {all.begin() + 1, all.end()}},
+      {"root port file holds only the ids", "00/1c.0", CutConfigSpace(server, "00/1c.0", 4), upTo(1)},
+      {"SATA file ends inside the BARs", "00/1f.2", CutConfigSpace(server, "00/1f.2", 0x1A), upTo(2)},
+      {"empty second network function", "01/00.1", "", upTo(5)},
+      {"bridge file ends after its bus numbers", "02/00.0", CutConfigSpace(server, "02/00.0", 0x1B), upTo(6)},
+      {"RAID file one byte short of the header", "0000:03/00.0", CutConfigSpace(server, "0000:03/00.0", 63),
+       upTo(7)},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.what);
+    CPciTree tree = server;
+    tree.AddFile(cut.file, cut.content);
+    std::vector<std::string> listed;
+    for (const auto& [address, device] : ScanPciTree(tree)) {
+      listed.push_back(address);
+      EXPECT_EQ(device, intact.at(address)) << "function listed differently from the intact machine";
+    }
+    EXPECT_EQ(listed, cut.listed);
   }
 }
 

@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -186,4 +191,24 @@ TEST_F(PciScanTest, ShortFirstConfigurationFileIsNoDevice) {
   std::vector<CPciSlotData> devices = Scan(0);
   ASSERT_EQ(devices.size(), 7u);
   EXPECT_EQ(Address(devices.front().address), "0:0:28.0");
+}
+
+TEST_F(PciScanTest, ConfigurationLinkToAPipeEndsTheScanInsteadOfBlocking) {
+  // A link passes the file check whatever it points to; opening a pipe that
+  // has no writer must not wait for one.
+  WriteMachine();
+  std::string pipe = m_Root / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::remove(m_Root / "proc/bus/pci/01/00.1");
+  std::filesystem::create_symlink(pipe, m_Root / "proc/bus/pci/01/00.1");
+  auto scan = std::async(std::launch::async, [] {
+    CPciConfigList list;
+    CPciConfigList::ScanPciSlots(list, 0);
+    return list.Count();
+  });
+  if (scan.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    close(open(pipe.c_str(), O_WRONLY));  // lets the blocked scan go on
+    FAIL() << "scan blocked on the pipe";
+  }
+  EXPECT_EQ(scan.get(), 5);
 }
