@@ -38,6 +38,7 @@ class CPciTree {
   // A file below /proc/bus/pci with the given contents (e.g. "devices", or a
   // cut configuration file).
   CPciTree& AddFile(const std::string& relative, const std::string& content);
+  const std::vector<PciFunction>& Functions() const { return m_Functions; }
 
   // Writes root/proc/bus/pci.
   void Write(const std::string& root) const;
