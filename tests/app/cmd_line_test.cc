@@ -19,16 +19,6 @@ struct Split {
   }
 };
 
-TEST(CmdLine, SwitchNamesIgnoreCaseAndPrefixOnLookup) {
-  Split split({"-XMLREPORT", "/tmp/a.xml", "-Verbose"});
-  EXPECT_EQ(split.count, 2);
-  EXPECT_EQ(split.Params("xmlreport"), std::vector<std::string>{"/tmp/a.xml"});
-  EXPECT_EQ(split.Params("-XmlReport"), std::vector<std::string>{"/tmp/a.xml"});
-  EXPECT_TRUE(split.line.HasSwitch("verbose"));
-  EXPECT_FALSE(split.line.HasSwitch("-"));
-  EXPECT_EQ(split.line.GetProgramName(), "ZcSysScan");
-}
-
 TEST(CmdLine, ParametersGoToTheMostRecentSwitchAndItsFirstOccurrence) {
   const struct {
     std::vector<const char*> args;

@@ -54,17 +54,6 @@ TEST(DiagReport, CancellationDuringScanIsReportedTwiceAndRaised) {
   EXPECT_EQ(report.events, (std::vector<std::string>{"start 9 3/24", "done 9 state 2", "done 9 state 1"}));
 }
 
-TEST(DiagReport, DisabledAndUnknownActionsAreNotRecorded) {
-  CDiagReport report;
-  report.m_Report.AddElem("Root");
-  for (int type : {14, 18, 20, 21, 22, 24, 25, 26, 27, 28, 30, 35, 99})
-    EXPECT_FALSE(report.IsActionEnabled(static_cast<_ActionType>(type))) << type;
-  EXPECT_EQ(report.m_Report.GetDoc(), "<Root/>\n");
-  EXPECT_TRUE(report.IsActionEnabled(ACTION_REVSCOPE));
-  EXPECT_EQ(report.m_Report.GetDoc(),
-            "<Root>\n<Summary>\n<Content>\n<Item Name=\"Revscope\"/>\n</Content>\n</Summary>\n</Root>\n");
-}
-
 TEST(DiagReport, StylesheetInstructionFollowsDeclaration) {
   TempDir dir;
   setenv("HX_SYSROOT", dir.path().c_str(), 1);

@@ -27,13 +27,6 @@ TEST_F(ReportHelpers, ErrorsAndWarningsKeepSeparateCountsAndOrder) {
   EXPECT_EQ(report.m_nWarnings, 1);
 }
 
-TEST_F(ReportHelpers, AnyKindOtherThanErrorsCountsAsWarning) {
-  report.AddSummaryEntry(report.m_Report, "X", "a", "Warnings");
-  report.AddSummaryEntry(report.m_Report, "X", "b", "Notes");
-  EXPECT_EQ(report.m_nWarnings, 2);
-  EXPECT_NE(report.m_Report.GetDoc().find("<Notes Count=\"2\">"), std::string::npos);
-}
-
 TEST_F(ReportHelpers, SummaryEntryKeepsCallersPosition) {
   CMarkup& doc = report.m_Report;
   doc.AddChildElem("System");

@@ -58,11 +58,6 @@ TEST_F(ProfileFileTest, ExactSectionFirstKeyAndFirstSectionWin) {
   EXPECT_EQ(Value("T", "k"), "t");
 }
 
-TEST_F(ProfileFileTest, ValueIsCutToTheBuffer) {
-  Write("[S]\nk=abcdefghij\n");
-  EXPECT_EQ(Value("S", "k", 5), "abcd");
-}
-
 TEST_F(ProfileFileTest, ListsSectionsAndKeysWithClosingNul) {
   Write("[A]\nk1=1\n; note\nk2 = 2\nnoequals\n[B]\nk3=3\n[broken\n[C]\n");
   char buffer[64];
@@ -91,10 +86,10 @@ TEST_F(ProfileFileTest, KeyListCutByTheBufferStaysClosedWithDoubleNul) {
   }
 }
 
-TEST_F(ProfileFileTest, OverlongLinesAreReadInPiecesWithoutOverflow) {
-  Write("[S]\nk=" + std::string(3000, 'v') + "\nnext=ok\n");
-  std::string value = Value("S", "k", 4096);
-  EXPECT_EQ(value, std::string(1021, 'v'));
+TEST_F(ProfileFileTest, ValueIsCutToTheBufferAndOverlongLinesAreReadInPieces) {
+  Write("[S]\nc=abcdefghij\nk=" + std::string(3000, 'v') + "\nnext=ok\n");
+  EXPECT_EQ(Value("S", "c", 5), "abcd");
+  EXPECT_EQ(Value("S", "k", 4096), std::string(1021, 'v'));
   EXPECT_EQ(Value("S", "next"), "ok");
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -133,5 +134,13 @@ int CHxmdRunner::Stop() {
 }
 
 std::string CHxmdRunner::RequestLog() const { return ReadFile(m_strSysroot + kLogFile); }
+
+int CHxmdRunner::LoggedRequests() const {
+  std::istringstream log(RequestLog());
+  int count = 0;
+  for (std::string line; std::getline(log, line);)
+    if (line.rfind("request ", 0) == 0 && line.find("-> register") == std::string::npos) ++count;
+  return count;
+}
 
 std::string CHxmdRunner::DaemonOutput() const { return ReadFile(m_strSysroot + kOutputFile); }

@@ -24,6 +24,8 @@ class CHxmdRunner {
   std::string RequestSocket() const { return m_strSysroot + "/dev/hxmds"; }
   std::string EventSocket() const { return m_strSysroot + "/dev/hxmda"; }
   std::string RequestLog() const;
+  // Requests the daemon has answered or dropped so far, registrations aside.
+  int LoggedRequests() const;
   std::string DaemonOutput() const;
 
   // Starts the binary with these arguments and environment additions and
