@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "bench/large_machine.h"
@@ -58,15 +57,6 @@ ScanResult RunScanner(const std::string& root, const std::string& report) {
   }
   result.seconds = Seconds(start);
   return result;
-}
-
-// Requests in the daemon's log, the channel registrations aside.
-int LoggedRequests(const CHxmdRunner& daemon) {
-  std::istringstream log(daemon.RequestLog());
-  int count = 0;
-  for (std::string line; std::getline(log, line);)
-    if (line.rfind("request ", 0) == 0 && line.find("-> register") == std::string::npos) ++count;
-  return count;
 }
 
 // Header-only requests over one channel, each waiting for its reply; the
@@ -120,7 +110,7 @@ int main(int argc, char** argv) {
 
   std::string report = root + "/report.xml";
   ScanResult scan = RunScanner(root, report);
-  int requests = LoggedRequests(daemon);
+  int requests = daemon.LoggedRequests();
   auto reportBytes = fs::exists(report) ? fs::file_size(report) : 0;
   if (scan.exitStatus != 0 || requests == 0) {
     std::fprintf(stderr, "scan failed (exit status %d, %d requests); see %s/scan.err\n", scan.exitStatus, requests,
