@@ -79,15 +79,6 @@ TEST_F(PciScanTest, NameListAcceptsBothDirectoryFormsAndSkipsMalformedNames) {
   EXPECT_EQ(names[(CPciAddress{0, 3, 0, 0})], m_Root / "proc/bus/pci/0000:03/00.0");
 }
 
-TEST_F(PciScanTest, NameListFailsWithoutProcDirectory) {
-  CDeviceBusIo busIo;
-  CDeviceBusIo::DeviceNameList names;
-  EXPECT_FALSE(busIo.BuildPciDeviceNameList(names));
-  CPciConfigList list;
-  EXPECT_FALSE(CPciConfigList::ScanPciSlots(list, 1));
-  EXPECT_EQ(list.Count(), 0);
-}
-
 TEST_F(PciScanTest, AssignsRoutingTableSlotsAndBridgeSlotsToDevicesBehindBridges) {
   std::vector<CPciSlotData> devices = Scan(1);
   std::vector<std::pair<std::string, uint32_t>> slots;
