@@ -51,123 +51,31 @@ constexpr const char* kSmbios = "BIOS/SMBIOS/";
 
 std::string At(const std::string& path) { return kSmbios + path; }
 
-TEST_F(BiosSection, WritesTypeElementsInFixedOrderThenRoutingTable) {
+// Fixed element order, the fields left out when a structure marks them
+// unknown or extended, and the vendor types.
+TEST_F(BiosSection, FixtureServerTypesInFixedOrderWithUnknownFieldsLeftOut) {
   CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.Attrib("BIOS", "Schema"), "1");
   EXPECT_EQ(bios.Attrib("BIOS/SMBIOS", "Version"), "2.7");
   EXPECT_EQ(bios.ChildNames("BIOS/SMBIOS"),
             "Type0,Type1,Type2,Type3,Type4,Type7,Type16,Type17,Type19,Type20,Type38,Type176,Type188,Type190,"
             "IRQRouting");
-  EXPECT_EQ(bios.Attrib(At("Type17"), "Name"), "Memory Device");
-  EXPECT_EQ(bios.Attrib(At("Type17"), "Type"), "17");
-  EXPECT_EQ(bios.Attrib(At("Type190"), "Name"), "Memory Device Add-ons");
-}
-
-TEST_F(BiosSection, BiosInformation) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.ChildNames(At("Type0")),
-            "Vendor,BiosVersion,BiosStartingAddressSegment,BiosReleaseDate,BiosROMSize,BiosCharacteristics,"
-            "BiosCharacteristicsExtensionBytes,SystemBiosMajorRelease,SystemBiosMinorRelease,"
-            "EmbeddedControllerFirmwareMajorRelease,EmbeddedControllerFirmwareMinorRelease");
-  EXPECT_EQ(bios.Text(At("Type0/BiosVersion")), "V4.6.5.4 R1.12.0 for D3289-B1x");
-  EXPECT_EQ(bios.Text(At("Type0/BiosStartingAddressSegment")), "59392");
-  EXPECT_EQ(bios.Count(At("Type0/BiosCharacteristics/Byte")), 8);
-  EXPECT_EQ(bios.Text(At("Type0/BiosCharacteristics/Byte[1]")), "152");
-  EXPECT_EQ(bios.Count(At("Type0/BiosCharacteristicsExtensionBytes/Byte")), 2);
-}
-
-TEST_F(BiosSection, SystemBoardAndChassisShowFirstStructureThenEveryEntry) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.ChildNames(At("Type1")), "Name,Vendor,SerialNr,Version,UUID,Entry");
-  EXPECT_EQ(bios.Text(At("Type1/UUID")), "33221100-5544-7766-8899-AABBCCDDEEFF");
-  EXPECT_EQ(bios.ChildNames(At("Type1/Entry")), "Manufacturer,ProductName,Version,SerialNumber,UUID");
-  EXPECT_EQ(bios.Attrib(At("Type1/Entry"), "Handle"), "");
-  EXPECT_EQ(bios.Text(At("Type2/Name")), "D3289-B1");
-  EXPECT_EQ(bios.Count(At("Type2/Entry")), 2);
-  EXPECT_EQ(bios.Text(At("Type2/Entry[1]/AssetTag")), "????");
-  EXPECT_EQ(bios.Text(At("Type3/Type")), "151");
-  EXPECT_EQ(bios.Attrib(At("Type3/Type"), "AsString"), "Rack Mount Chassis");
-  EXPECT_EQ(bios.Text(At("Type3/AssetTag")), "Rack?07");
-}
-
-TEST_F(BiosSection, ProcessorAndCacheEntries) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  ASSERT_EQ(bios.Count(At("Type4/Entry")), 2);
-  const std::string cpu2 = At("Type4/Entry[1]/");
-  EXPECT_EQ(bios.Attrib(At("Type4/Entry[1]"), "Handle"), "1025");
-  EXPECT_EQ(bios.ChildNames(At("Type4/Entry[1]")),
-            "Socket,Status,Manufacturer,Version,Type,Family,Model,Step,CurrentSpeed,MaxSpeed,CacheHandleL1,"
-            "CacheHandleL2,CacheHandleL3,SerialNumber,AssetTag,PartNumber,CoreCount,CoreEnabled,ThreadCount,Family2");
-  EXPECT_EQ(bios.Text(cpu2 + "Family"), "6");
-  EXPECT_EQ(bios.Text(cpu2 + "Model"), "15");
-  EXPECT_EQ(bios.Text(cpu2 + "Step"), "2");
-  EXPECT_EQ(bios.Text(cpu2 + "Family2"), "179");
-
-  ASSERT_EQ(bios.Count(At("Type7/Entry")), 6);
-  const std::string l1 = At("Type7/Entry[0]/");
-  EXPECT_EQ(bios.Text(l1 + "Configuration"), "384");
-  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Mode"), "write-back");
-  EXPECT_EQ(bios.Attrib(l1 + "Configuration", "Socket"), "false");
-  EXPECT_EQ(bios.Attrib(l1 + "MaxSize", "Unit"), "KByte");
-  EXPECT_EQ(bios.Attrib(l1 + "SupportedSRamType", "AsString"), "Synchronous");
-  EXPECT_EQ(bios.Attrib(At("Type7/Entry[2]/Associativity"), "AsString"), "20-way Set Associative");
-}
-
-TEST_F(BiosSection, MemoryArraysAndDevices) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.ChildNames(At("Type16/Entry")), "Location,Use,ErrorCorrection,MaxCapacity,NumberMemDevices");
-  EXPECT_EQ(bios.Attrib(At("Type16/Entry/MaxCapacity"), "Unit"), "MByte");
   EXPECT_FALSE(bios.Exists(At("Type16/Entry[1]/MaxCapacity")));
-
-  ASSERT_EQ(bios.Count(At("Type17/Entry")), 4);
-  const std::string dimm = At("Type17/Entry[0]/");
-  EXPECT_EQ(bios.ChildNames(At("Type17/Entry[0]")),
-            "ArrayHandle,ErrorHandle,TotalWidth,DataWidth,Size,FormFactor,DeviceSet,DeviceLocator,BankLocator,"
-            "MemoryType,TypeDetail,Speed");
-  EXPECT_EQ(bios.Attrib(dimm + "Size", "Unit"), "MByte");
-  EXPECT_EQ(bios.Text(dimm + "FormFactor"), "DIMM");
-  EXPECT_EQ(bios.Text(dimm + "TypeDetail"), "Synchronous Registered (Buffered)");
   const std::string empty = At("Type17/Entry[3]/");
   EXPECT_FALSE(bios.Exists(empty + "TotalWidth"));
   EXPECT_FALSE(bios.Exists(empty + "DataWidth"));
   EXPECT_EQ(bios.Text(empty + "Size"), "0");
-  EXPECT_EQ(bios.Text(empty + "MemoryType"), "Unknown");
-  EXPECT_EQ(bios.Text(empty + "TypeDetail"), "Unknown");
-}
-
-TEST_F(BiosSection, MappedAddressRanges) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.Count(At("Type19/Entry")), 2);
-  EXPECT_EQ(bios.Text(At("Type19/Entry[1]/StartAddress")), "25165824");
-  EXPECT_EQ(bios.Attrib(At("Type19/Entry[1]/StartAddress"), "AsString"), "0x01800000");
-  EXPECT_EQ(bios.Count(At("Type20/Entry")), 3);
   EXPECT_EQ(bios.ChildNames(At("Type20/Entry[0]")),
             "StartAddress,EndAddress,MemDeviceHandle,MemArrayHandle,InterleavePosition,InterleaveDataDepth");
   EXPECT_EQ(bios.ChildNames(At("Type20/Entry[1]")),
             "StartAddress,EndAddress,MemDeviceHandle,MemArrayHandle,PartitionRowPosition");
-  EXPECT_EQ(bios.Text(At("Type20/Entry[2]/PartitionRowPosition")), "254");
-  EXPECT_FALSE(bios.Exists(At("Type20/Entry[2]/InterleavePosition")));
-}
 
-TEST_F(BiosSection, IpmiBoardIdAndBiosIdentification) {
-  CXmlQuery bios = Scan(CFixtureMachine());
-  EXPECT_EQ(bios.Text(At("Type38/Interface")), "Keyboard Controller Style (KCS)");
-  EXPECT_EQ(bios.Text(At("Type38/Revision")), "2.0");
-  EXPECT_EQ(bios.Text(At("Type38/SlaveAddress")), "20");
   EXPECT_EQ(bios.Text(At("Type176/BoardId")), "1a2b");
   EXPECT_EQ(bios.Text(At("Type188/Identifier")), "D2S8");
-}
-
-TEST_F(BiosSection, MemoryAddOnInEachMode) {
-  CXmlQuery bios = Scan(CFixtureMachine());
   ASSERT_EQ(bios.Count(At("Type190/Entry")), 3);
   EXPECT_EQ(bios.Count(At("Type190/Entry[0]/Hotspare/Entry")), 4);
-  EXPECT_EQ(bios.Attrib(At("Type190/Entry[0]/Hotspare/Entry[1]"), "Handle"), "4353");
-  EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[0]/Status")), "no hotspare");
   EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[2]/Status")), "Mirror");
   EXPECT_EQ(bios.Text(At("Type190/Entry[0]/Hotspare/Entry[3]/Status")), "Unknonw");
   EXPECT_EQ(bios.ChildNames(At("Type190/Entry[1]/Scrubbing")), "Runs");
-  EXPECT_EQ(bios.Attrib(At("Type190/Entry[2]/CPU-PDA/Entry[1]"), "Handle"), "1025");
   EXPECT_EQ(bios.Text(At("Type190/Entry[2]/CPU-PDA/Entry[1]/APICId")), "32");
 }
 
@@ -179,8 +87,6 @@ TEST_F(BiosSection, ValidRoutingTableIsDumpedAndDecoded) {
   EXPECT_EQ(bios.Attrib(pir, "Entries"), "5");
   EXPECT_EQ(bios.Attrib(pir + "/Data/HexDump", "Lines"), "7");
   ASSERT_EQ(bios.Count(pir + "/Data/Decoded/Entry"), 4) << "the unused entry is left out";
-  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded/Entry[3]", "Bus"), "129");
-  EXPECT_EQ(bios.Attrib(pir + "/Data/Decoded/Entry[3]", "Device"), "3");
   EXPECT_EQ(bios.Text(pir + "/Data/Decoded/Entry[3]/Slot"), "5");
   EXPECT_FALSE(Summary().Exists("Root/Summary/Errors"));
 }

@@ -19,28 +19,25 @@ CSmbiosTable ThreeStructures() {
   return table;
 }
 
-TEST(SmbiosWalk, EndOfTableStructureAtTableEndCountsEveryStructureOnce) {
-  CSMBios model;
-  ASSERT_TRUE(ConnectTable(model, ThreeStructures().AddEndOfTable(0x7F).Bytes()));
-  EXPECT_EQ(model.GetStructureCount(), 4u);
-  EXPECT_EQ(model.GetStructureCount(4), 2u);
-  EXPECT_EQ(model.getDmiStructureByType(4, 1)->handle, 0x401);
-  EXPECT_EQ(model.getDmiStructureByType(4, 2), nullptr);
-  EXPECT_EQ(model.getDmiStructureByType(17, 0), nullptr);
-}
-
-TEST(SmbiosWalk, StopsAtEndOfTableStructureBeforePadding) {
-  std::vector<uint8_t> table = ThreeStructures().AddEndOfTable(0x7F).Bytes();
-  table.insert(table.end(), {0xFF, 0xFF, 0xFF});
-  CSMBios model;
-  EXPECT_TRUE(ConnectTable(model, table));
-  EXPECT_EQ(model.GetStructureCount(), 4u);
-}
-
-TEST(SmbiosWalk, TableWithoutEndOfTableStructureEndsAtLastStringSet) {
-  CSMBios model;
-  EXPECT_TRUE(ConnectTable(model, ThreeStructures().Bytes()));
-  EXPECT_EQ(model.GetStructureCount(), 3u);
+TEST(SmbiosWalk, EndsAtEndOfTableStructureOrLastStringSetCountingEachStructureOnce) {
+  std::vector<uint8_t> padded = ThreeStructures().AddEndOfTable(0x7F).Bytes();
+  padded.insert(padded.end(), {0xFF, 0xFF, 0xFF});
+  const struct {
+    const char* what;
+    std::vector<uint8_t> table;
+    size_t count;
+  } cases[] = {{"end-of-table structure at table end", ThreeStructures().AddEndOfTable(0x7F).Bytes(), 4},
+               {"padding after end-of-table structure", padded, 4},
+               {"no end-of-table structure", ThreeStructures().Bytes(), 3}};
+  for (const auto& [what, table, count] : cases) {
+    SCOPED_TRACE(what);
+    CSMBios model;
+    ASSERT_TRUE(ConnectTable(model, table));
+    EXPECT_EQ(model.GetStructureCount(), count);
+    EXPECT_EQ(model.GetStructureCount(4), 2u);
+    EXPECT_EQ(model.getDmiStructureByType(4, 1)->handle, 0x401);
+    EXPECT_EQ(model.getDmiStructureByType(4, 2), nullptr);
+  }
 }
 
 TEST(SmbiosWalk, FailsWhenLastStringSetLacksTerminatorAndKeepsEarlierStructures) {

@@ -264,11 +264,6 @@ void CFixtureMachine::Write(const std::string& root) const {
       memory.Place(kShadowEntryPoint, entry);
       memory.Place(kTableAddress, table);
       break;
-    case SmbiosRoute::BadEntryChecksum:
-      entry[4] = static_cast<uint8_t>(entry[4] + 1);
-      memory.Place(kShadowEntryPoint, entry);
-      memory.Place(kTableAddress, table);
-      break;
     case SmbiosRoute::EfiSystab: {
       memory.Place(kEfiEntryPoint, entry);
       memory.Place(kTableAddress, table);

@@ -16,11 +16,10 @@ constexpr uint32_t kPirAddress = 0xFDF30;
 
 // How the machine publishes its SMBIOS data.
 enum class SmbiosRoute {
-  ShadowScan,        // "_SM_" anchor in the BIOS shadow area
-  EfiSystab,         // /sys/firmware/efi/systab names the entry point
-  EsxDevice,         // the ESX SMBIOS device, no anchor in memory
-  BadEntryChecksum,  // shadow anchor whose checksum does not add up
-  NoSmbios,          // nothing anywhere
+  ShadowScan,  // "_SM_" anchor in the BIOS shadow area
+  EfiSystab,   // /sys/firmware/efi/systab names the entry point
+  EsxDevice,   // the ESX SMBIOS device, no anchor in memory
+  NoSmbios,    // nothing anywhere
 };
 
 // A processor (type 4) whose three caches have consecutive handles.

@@ -43,16 +43,6 @@ TEST(MarkupRead, ResolvesDataAndSkipsCommentsButNotCdata) {
   EXPECT_EQ(xml.GetChildData(), "");
 }
 
-TEST(MarkupRead, ListsAttributeNamesInOrder) {
-  CMarkup xml("<R first=\"1\" second='&lt;'/>");
-  xml.FindElem();
-  EXPECT_EQ(xml.GetAttribName(0), "first");
-  EXPECT_EQ(xml.GetAttribName(1), "second");
-  EXPECT_EQ(xml.GetAttribName(2), "");
-  EXPECT_EQ(xml.GetAttrib("second"), "<");
-  EXPECT_EQ(xml.GetAttrib("missing"), "");
-}
-
 TEST(MarkupRead, SubDocTakesTrailingSpaceOnlyUpToMarkup) {
   CMarkup xml("<R>\n<A/> \n<B/> tail\n</R>");
   xml.FindElem();
@@ -84,19 +74,6 @@ TEST(MarkupRead, KeepsWellFormedPartsNavigableAfterMismatch) {
   xml.ResetPos();
   xml.FindElem("R");
   ASSERT_TRUE(xml.FindElem("Stray"));
-}
-
-TEST(MarkupRead, CopiesAreIndependentAndMovedFromIsEmpty) {
-  CMarkup a("<R/>");
-  CMarkup b = a;
-  b.FindElem();
-  b.AddChildElem("C");
-  EXPECT_EQ(a.GetDoc(), "<R/>");
-  CMarkup c = std::move(b);
-  EXPECT_EQ(c.GetDoc(), "<R>\n<C/>\n</R>");
-  EXPECT_EQ(b.GetDoc(), "");
-  EXPECT_TRUE(b.AddElem("New"));
-  EXPECT_EQ(b.GetDoc(), "<New/>\n");
 }
 
 }  // namespace

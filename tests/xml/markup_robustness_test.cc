@@ -87,34 +87,6 @@ TEST(MarkupRobustness, IncrementalRecordsMatchFreshParseAfterRandomEdits) {
   }
 }
 
-TEST(MarkupRobustness, SurvivesTruncatedAndCorruptedInput) {
-  std::mt19937 random(19);
-  for (int round = 0; round < 1500; ++round) {
-    std::string text = "<R a=\"1\">" + RandomNodes(random, 4) + "</R>";
-    if (round % 2) {
-      text.resize(random() % (text.size() + 1));
-    } else {
-      for (int i = random() % 4 + 1; i > 0; --i) text[random() % text.size()] = static_cast<char>(random());
-    }
-    CMarkup xml;
-    xml.SetDoc(text);
-    FullSignature(xml);
-    CMarkup report("<Report>\n<Group/>\n<Next/>\n</Report>");
-    report.FindElem();
-    report.FindChildElem("Group");
-    report.IntoElem();
-    const bool inserted = report.AddChildSubDoc(text);
-    report.AddChildElem("After");
-    const std::string built = FullSignature(report);
-    EXPECT_NE(built.find("After[]"), std::string::npos);
-    EXPECT_NE(built.find("Next[]"), std::string::npos);
-    if (inserted) {
-      CMarkup reparsed(report.GetDoc().c_str());
-      EXPECT_EQ(FullSignature(reparsed), built) << text;
-    }
-  }
-}
-
 TEST(MarkupRobustness, HandlesNulBytesAndDeepNesting) {
   TempDir dir;
   dir.WriteFile("nul.xml", std::string("<R>a\0b<\0/R></R>", 15));

@@ -29,30 +29,6 @@ TEST(MarkupSubDoc, InsertsOnlyTheElementAndMakesItTheChild) {
   EXPECT_TRUE(report.IsWellFormed());
 }
 
-TEST(MarkupSubDoc, AppendsSectionsInOrderAndShiftsFollowingElements) {
-  CMarkup report = ReportAtGroup();
-  CMarkup section;
-  section.AddElem("Cpu");
-  section.AddChildElem("Speed", 2400);
-  ASSERT_TRUE(report.AddChildSubDoc(section.GetDoc()));
-  ASSERT_TRUE(report.AddChildSubDoc("<Memory/>"));
-  report.OutOfElem();
-  ASSERT_TRUE(report.FindChildElem("Software"));
-  report.AddChildAttrib("Count", 2);
-  EXPECT_EQ(report.GetDoc(),
-            "<Root>\n<System>\n<Cpu>\n<Speed>2400</Speed>\n</Cpu>\n<Memory/>\n</System>\n<Software Count=\"2\"/>\n"
-            "</Root>\n");
-  report.ResetPos();
-  report.FindElem();
-  report.IntoElem();
-  report.FindElem("System");
-  report.IntoElem();
-  ASSERT_TRUE(report.FindElem("Cpu"));
-  EXPECT_EQ(report.GetSubDoc(), "<Cpu>\n<Speed>2400</Speed>\n</Cpu>\n");
-  ASSERT_TRUE(report.FindElem());
-  EXPECT_EQ(report.GetTagName(), "Memory");
-}
-
 TEST(MarkupSubDoc, InsertsRunOfSeveralTopLevelElements) {
   CMarkup report = ReportAtGroup();
   ASSERT_TRUE(report.AddChildSubDoc(" <A/>\n<!-- c -->\n<B>x</B> "));

@@ -34,19 +34,4 @@ TEST(XmlValidator, ReplacesEachByteOfBrokenUtf8) {
   EXPECT_EQ(Validated("\xF8\x88\x80\x80\x80"), "?????");
 }
 
-TEST(XmlValidator, DocumentStaysNavigableAfterReplacement) {
-  CMarkup doc;
-  doc.AddElem("BIOS");
-  doc.AddChildElem("Vendor", "Maker\x02\xFF");
-  doc.AddChildAttrib("Raw", "\x01");
-  EXPECT_EQ(CXmlValidator::ValidateElements(doc), 3u);
-  EXPECT_TRUE(doc.IsWellFormed());
-  doc.ResetPos();
-  ASSERT_TRUE(doc.FindElem("BIOS"));
-  ASSERT_TRUE(doc.FindChildElem("Vendor"));
-  EXPECT_EQ(doc.GetChildData(), "Maker??");
-  EXPECT_EQ(doc.GetChildAttrib("Raw"), "?");
-  EXPECT_EQ(CXmlValidator::ValidateElements(doc), 0u);
-}
-
 }  // namespace
