@@ -173,16 +173,12 @@ TEST(SdrFields, IdStringIsCutAtRecordEndAndMadeValidText) {
   EXPECT_EQ(name, "AB\xC3\xA9");
 }
 
-TEST(SdrNames, OwnWordingGapsAndCodesPastTheTables) {
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(61), "Dba");
-  EXPECT_STREQ(CSdrData::GetSensorUnitName(90), "uncorrectable erreor");
-  EXPECT_STREQ(CSdrData::GetSensorTypeName(0xE2), "PowerOn / Wake");
+TEST(SdrNames, GapsAndCodesPastTheTables) {
   EXPECT_STREQ(CSdrData::GetSensorUnitName(59), "");
   EXPECT_STREQ(CSdrData::GetSensorUnitName(91), "");
   EXPECT_STREQ(CSdrData::GetSensorTypeName(0x2D), "OEM Sensor");
   EXPECT_STREQ(Record({0, 0, 0x51, 0xC7, 0}).GetRecordTypeName(), "OEM SDR");
   EXPECT_STREQ(Record({0, 0, 0x51, 0x09, 0}).GetRecordTypeName(), "");
-  EXPECT_STREQ(Record({0, 0, 0x51, 0x13, 0}).GetRecordTypeName(), "Managment Controller Confirm. SDR");
 }
 
 }  // namespace
