@@ -14,9 +14,8 @@ CMachineProfile MustLoad(const std::string& body) {
 using Bytes = std::vector<uint8_t>;
 
 // The data of the rule answering a command; DE AD when none does.
-Bytes DataOf(CMachineProfile& profile, uint32_t opCode, uint32_t opCodeExt = 0, uint32_t objectId = 0,
-             uint32_t cabinetNr = 0xFFFFFFFF, const Bytes& parameters = {}) {
-  const _ReplyRule* rule = profile.m_Replies.Find(opCode, opCodeExt, objectId, cabinetNr, parameters);
+Bytes DataOf(CMachineProfile& profile, uint32_t opCode) {
+  const _ReplyRule* rule = profile.m_Replies.Find(opCode, 0, 0, 0xFFFFFFFF);
   return rule != nullptr ? rule->Data : Bytes{0xDE, 0xAD};
 }
 
@@ -49,56 +48,6 @@ TEST(MachineProfile, DataEncodingsConcatenateInOrderAsLittleEndian) {
   EXPECT_EQ(DataOf(profile, 0x40), (Bytes{10})) << "decimal unless marked hex";
 }
 
-TEST(MachineProfile, OpenKeysMatchAnyValueAndFirstRuleWins) {
-  CMachineProfile profile = MustLoad(
-      "<Reply OpCode='0x20' ObjectId='3' U8='33'/>"
-      "<Reply OpCode='0x20' CabinetNr='*' U8='1'/>"
-      "<Reply OpCode='0x21' OpCodeExt='2' CabinetNr='0' Status='0x15' U8='5'/>");
-  EXPECT_EQ(DataOf(profile, 0x20, 9, 3, 7), (Bytes{33}));
-  EXPECT_EQ(DataOf(profile, 0x20, 9, 4, 7), (Bytes{1}));
-  EXPECT_EQ(profile.m_Replies.Find(0x21, 2, 0, 1), nullptr);
-  EXPECT_EQ(profile.m_Replies.Find(0x21, 1, 0, 0), nullptr);
-  ASSERT_NE(profile.m_Replies.Find(0x21, 2, 0, 0), nullptr);
-  EXPECT_EQ(profile.m_Replies.Find(0x21, 2, 0, 0)->Status, 0x15u);
-  EXPECT_EQ(profile.m_Replies.Find(0x22, 0, 0, 0), nullptr);
-}
-
-TEST(MachineProfile, RuleWithUsesRetiresSoTheNextOneAnswers) {
-  CMachineProfile profile = MustLoad("<Reply OpCode='0x30' Uses='1' Fault='close'/><Reply OpCode='0x30' U8='2'/>");
-  EXPECT_EQ(profile.m_Replies.Find(0x30, 0, 0, 0)->ReplyFault, _ReplyRule::FaultClose);
-  EXPECT_EQ(DataOf(profile, 0x30), (Bytes{2}));
-  EXPECT_EQ(DataOf(profile, 0x30), (Bytes{2}));
-}
-
-TEST(MachineProfile, SensorsBecomeCountNameStatusAndValueReplies) {
-  CMachineProfile profile = MustLoad(
-      "<Sensors CabinetNr='0xFFFFFFFF'>"
-      "<Voltage Name='12V' Status='1' CSS='true' Current='12.05' Nominal='12' Min='-12.00' Max='30.00'/>"
-      "<Temperature Name='CPU' Status='6' Current='41' Warning='89' Critical='93'/>"
-      "<Temperature Name='MEM' Status='0'/>"
-      "</Sensors>");
-  EXPECT_EQ(DataOf(profile, 0x0520), (Bytes{1}));
-  EXPECT_EQ(DataOf(profile, 0x0522), (Bytes{'1', '2', 'V'}));
-  EXPECT_EQ(DataOf(profile, 0x0529), (Bytes{1}));
-  EXPECT_EQ(DataOf(profile, 0x0524), (Bytes{0xB5, 0x04}));
-  EXPECT_EQ(DataOf(profile, 0x0527), (Bytes{12, 0}));
-  // Thresholds: low word minimum (-1200), high word maximum (3000).
-  EXPECT_EQ(DataOf(profile, 0x0523), (Bytes{0x50, 0xFB, 0xB8, 0x0B}));
-  EXPECT_EQ(DataOf(profile, 0x0400), (Bytes{2}));
-  EXPECT_EQ(DataOf(profile, 0x0404, 0, 1), (Bytes{'M', 'E', 'M'}));
-  EXPECT_EQ(DataOf(profile, 0xE001, 0x0091, 0), (Bytes{93}));
-  EXPECT_EQ(profile.m_Replies.Find(0x0402, 0, 1, 0xFFFFFFFF), nullptr);
-  EXPECT_EQ(profile.m_Replies.Find(0x0400, 0, 0, 2), nullptr);
-}
-
-TEST(MachineProfile, SensorDataRecordsGiveIdListAndRecords) {
-  CMachineProfile profile = MustLoad(
-      "<SensorDataRecords><Record Id='0x0201'>01 02 51 01</Record><Record Id='7'>AA</Record></SensorDataRecords>");
-  EXPECT_EQ(DataOf(profile, 0xF043), (Bytes{0x01, 0x02, 0x07, 0x00}));
-  EXPECT_EQ(DataOf(profile, 0xF044, 0, 0x0201), (Bytes{0x01, 0x02, 0x51, 0x01}));
-  EXPECT_EQ(DataOf(profile, 0xF044, 0, 7), (Bytes{0xAA}));
-}
-
 TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
   const std::pair<const char*, const char*> cases[] = {
       {"<Reply Status='0'/>", "OpCode missing"},
@@ -127,69 +76,3 @@ TEST(MachineProfile, BrokenProfilesAreRefusedWithTheirReason) {
   EXPECT_FALSE(profile.Load("/nonexistent/profile.xml", error));
 }
 
-TEST(MachineProfile, EventLogsArePackedRecordsAndRawDataAnswersByHandle) {
-  CMachineProfile profile = MustLoad(
-      "<SystemEventLog>"
-      "<Record Severity='2' ErrorCode='0x1234' Time='1970-01-02 00:00:00' Message='Fan'>01 02</Record>"
-      "<Record Severity='1' Handle='9' Time='5' Message=''/>"
-      "</SystemEventLog>"
-      "<InternalEventLog><Record Severity='3' ErrorCode='0x00ABCDEF' Time='-1' Message='x'/></InternalEventLog>");
-  Bytes sel = DataOf(profile, 0x0B10);
-  ASSERT_EQ(sel.size(), 20u + 17u);
-  EXPECT_EQ(sel[0], 20);
-  EXPECT_EQ(sel[3], 2);
-  EXPECT_EQ(sel[4] | sel[5] << 8, 0x1234);
-  EXPECT_EQ(sel[8] | sel[9] << 8 | sel[10] << 16, 86400);
-  EXPECT_EQ(sel[12], 1);
-  EXPECT_EQ(std::string(sel.begin() + 16, sel.begin() + 20), std::string("Fan\0", 4));
-  EXPECT_EQ(sel[20 + 12], 9);
-
-  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {1, 0, 0, 0}), (Bytes{1, 2}));
-  // A record without raw data has no reply: an empty one would leave the
-  // request's handle in the scanner's packet as if it were the data.
-  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {9, 0, 0, 0}), (Bytes{0xDE, 0xAD}));
-  EXPECT_EQ(DataOf(profile, 0x0B19, 0, 0, 0xFFFFFFFF, {2, 0, 0, 0}), (Bytes{0xDE, 0xAD}));
-
-  Bytes iel = DataOf(profile, 0x0B31);
-  ASSERT_EQ(iel.size(), 42u);
-  EXPECT_EQ(iel[0], 42);
-  EXPECT_EQ(iel[5], 3);
-  EXPECT_EQ(iel[8] | iel[9] << 8 | iel[10] << 16, 0xABCDEF);
-  EXPECT_EQ(iel[16], 0xFF);
-  EXPECT_EQ(iel[23], 0xFF);
-  EXPECT_EQ(iel[40], 'x');
-}
-
-TEST(MachineProfile, FullSdrFromFieldsCarriesReadableThresholds) {
-  CMachineProfile profile = MustLoad(
-      "<SensorDataRecords><Record Id='9' Type='Full' Name='12V' Unit='4' M='-2' UpperCritical='190'/>"
-      "</SensorDataRecords>");
-  const Bytes record = DataOf(profile, 0xF044, 0, 9);
-  ASSERT_EQ(record.size(), 51u);
-  EXPECT_EQ(record[18], 0x10);
-  EXPECT_EQ(record[37], 190);
-  EXPECT_EQ(record[24], 0xFE) << "M is ten bits of two's complement";
-  EXPECT_EQ(record[25], 0xC0);
-}
-
-TEST(MachineProfile, SoftwareElementsBecomeTheRepliesOfTheSoftwareSections) {
-  CMachineProfile profile = MustLoad(
-      "<AgentSecurity SetAllowed='yes' UserGroup='ops'/>"
-      "<RaidManager>\n  <rdEMX Version=\"2\">\n    <A/>\n  </rdEMX>\n</RaidManager>"
-      "<Revscope ScanState='3' Handle='9'><Component Type='0x104' TypeName='Disk' PhysicalContainer='2' "
-      "FunctionalContainer='1' Vendor='V' Name='N'/><Component Type='7'/></Revscope>"
-      "<Drivewatch><Adapter Status='1' Class='2'/><Drive Name='sda'/><Adapter Name='ahci'/><Event Time='0x10'/>"
-      "</Drivewatch>");
-  EXPECT_EQ(DataOf(profile, 0xE001, 0x3810), Bytes{1});
-  EXPECT_EQ(profile.m_Replies.Find(0xE001, 0x3812, 0, 0), nullptr);
-  EXPECT_EQ(DataOf(profile, 0xE001, 0x3813), (Bytes{'o', 'p', 's', 0}));
-  Bytes raid = DataOf(profile, 0xF020, 1);
-  EXPECT_EQ(std::string(raid.begin(), raid.end()), std::string("<rdEMX Version=\"2\">\n<A/>\n</rdEMX>\n\0", 35));
-  EXPECT_EQ(DataOf(profile, 0x0C85, 9), (Bytes{2, 0}));
-  EXPECT_EQ(DataOf(profile, 0x0C86, 9, 1), (Bytes{2, 0, 1, 0, 0x04, 0x01, 'V', 0, 'N', 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(DataOf(profile, 0x0C87, 0x104), (Bytes{'D', 'i', 's', 'k', 0}));
-  EXPECT_EQ(DataOf(profile, 0x1800), (Bytes{2, 0}));
-  EXPECT_EQ(DataOf(profile, 0x1803, 0, 1), (Bytes{'a', 'h', 'c', 'i', 0}));
-  EXPECT_EQ(profile.m_Replies.Find(0x1801, 0, 1, 0), nullptr);
-  EXPECT_EQ(DataOf(profile, 0x181A), (Bytes{0x10, 0, 0, 0}));
-}

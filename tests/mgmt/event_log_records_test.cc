@@ -52,7 +52,6 @@ TEST(IelWalk, DecodesWideFieldsAndStopsOnBrokenLength) {
 
 TEST(LogTexts, DatesOutsideTheCalendarHaveNoDate) {
   for (int64_t time : {int64_t{-1}, INT64_MAX}) EXPECT_EQ(FormatLogDate(time), " <no date/no time> ") << time;
-  EXPECT_STREQ(LogSeverityName(3), "CRITICAL");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "mgmt/data_stream.h"
 #include "mgmt/switch_packet.h"
 
@@ -15,20 +13,6 @@ void FakeReply(SwitchInterfacePacket& packet, uint32_t status, const std::vector
 }
 
 }  // namespace
-
-TEST(SwitchPacket, ConstructorWritesWireHeaderAndData) {
-  const uint8_t params[6] = {1, 2, 3, 4, 5, 6};
-  SwitchInterfacePacket packet(0x1403, 7, 5, 0xFFFFFFFF, 19, params, sizeof(params));
-  const uint8_t* raw = packet.Buffer();
-  ASSERT_NE(raw, nullptr);
-  EXPECT_EQ(std::memcmp(raw, "$SIP", 4), 0);
-  EXPECT_EQ(raw[4], 2);
-  EXPECT_EQ(raw[6] | raw[7] << 8, 48);
-  EXPECT_EQ(SwitchInterfacePacket::Load32(raw + 8), 6u);
-  EXPECT_EQ(SwitchInterfacePacket::Load32(raw + 16), 7u);
-  EXPECT_EQ(SwitchInterfacePacket::Load32(raw + 24), 0xFFFFFFFFu);
-  EXPECT_EQ(packet.BufferSize(), 54u);
-}
 
 TEST(SwitchPacket, SmallOrMissingDataStillGetsFourByteImmediateArea) {
   SwitchInterfacePacket nullData(1, 0, 0, 0, 19, nullptr, 100);
@@ -95,36 +79,20 @@ TEST(SwitchPacket, DataStringStopsAtNulOrTakesUnterminatedText) {
   EXPECT_EQ(text, std::string(64, 'x'));
 }
 
-TEST(SwitchPacket, DataLengthBeyondBlockNeverReadsPastIt) {
+TEST(SwitchPacket, DataReadsFromOffsetStopAtTheBlockEndWhateverTheLengthSays) {
   SwitchInterfacePacket packet;
   FakeReply(packet, 0, {'A', 'B', 'C', 'D', 'E'});
-  packet.SetDataLength(100000);
-  std::string text;
-  std::vector<uint8_t> bytes;
-  packet.GetDataString(text);
-  EXPECT_EQ(text, "ABCDE");
-  ASSERT_TRUE(packet.GetDataStream(bytes, 0));
-  EXPECT_EQ(bytes.size(), 5u);
-}
-
-TEST(SwitchPacket, DataStreamFromOffsetAndFailsAtEnd) {
-  SwitchInterfacePacket packet;
-  FakeReply(packet, 0, {1, 2, 3, 4, 5});
   CDataStream stream;
   ASSERT_TRUE(packet.GetDataStream(stream.Bytes(), 2));
-  EXPECT_EQ(stream.Bytes(), (std::vector<uint8_t>{3, 4, 5}));
+  EXPECT_EQ(stream.Bytes(), (std::vector<uint8_t>{'C', 'D', 'E'}));
   EXPECT_FALSE(packet.GetDataStream(stream.Bytes(), 5));
   EXPECT_EQ(stream.size(), 3u);
-}
-
-TEST(SwitchPacket, ValueReadsOnlyOneTwoOrFourByteReplies) {
-  const std::pair<std::vector<uint8_t>, uint32_t> cases[] = {
-      {{0xB5}, 0xB5}, {{0xB0, 0x04}, 1200}, {{0xB0, 0x04, 0xB8, 0x0B}, 0x0BB804B0}, {{1, 2, 3}, 0}};
-  SwitchInterfacePacket packet;
-  for (const auto& [data, value] : cases) {
-    FakeReply(packet, 0, data);
-    EXPECT_EQ(packet.GetDataValue(), value) << data.size();
-  }
+  packet.SetDataLength(100000);
+  std::string text;
+  packet.GetDataString(text);
+  EXPECT_EQ(text, "ABCDE");
+  ASSERT_TRUE(packet.GetDataStream(stream.Bytes(), 0));
+  EXPECT_EQ(stream.size(), 5u);
 }
 
 TEST(SwitchPacket, SetCmdClearsDataOfPreviousReply) {
@@ -136,21 +104,4 @@ TEST(SwitchPacket, SetCmdClearsDataOfPreviousReply) {
   EXPECT_EQ(packet.GetAuxWord1(), 0);
   EXPECT_EQ(packet.GetObjectId(), 1u);
   EXPECT_EQ(packet.GetCmdStatus(), 22u);
-}
-
-TEST(DataStream, SetGetAndGrow) {
-  CDataStream stream;
-  stream.SetDataStream(nullptr, 4);
-  EXPECT_TRUE(stream.empty());
-  const uint8_t bytes[3] = {7, 8, 9};
-  stream.SetDataStream(bytes, 3);
-  ASSERT_NE(stream.GetDataStream(2), nullptr);
-  EXPECT_EQ(*stream.GetDataStream(2), 9);
-  EXPECT_EQ(stream.GetDataStream(3), nullptr);
-  stream.EnsureSize(2, 4);
-  EXPECT_EQ(stream.size(), 6u);
-  EXPECT_EQ(stream[5], 0);
-  EXPECT_EQ(stream[0], 7);
-  stream.EnsureSize(0, 2);
-  EXPECT_EQ(stream.size(), 6u);
 }

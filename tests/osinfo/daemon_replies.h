@@ -28,11 +28,6 @@ class DaemonReplies {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_asked;
   }
-  // Every request packet as sent, header included.
-  std::vector<std::vector<uint8_t>> Requests() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
-  }
   bool WasAsked(uint32_t opCode, uint32_t opCodeExt, uint32_t objectId) {
     std::vector<Key> asked = Asked();
     return std::find(asked.begin(), asked.end(), Key(opCode, opCodeExt, objectId)) != asked.end();
@@ -43,7 +38,6 @@ class DaemonReplies {
             P::Load32(&request[P::kOffObjectId]));
     std::lock_guard<std::mutex> lock(m_mutex);
     m_asked.push_back(key);
-    m_requests.push_back(request);
     auto found = m_replies.find(key);
     bool known = found != m_replies.end();
     return {{CFakeHxmd::ReplyPacket(known ? found->second.first : 3, known ? found->second.second : "")}};
@@ -53,7 +47,6 @@ class DaemonReplies {
   std::mutex m_mutex;
   std::map<Key, std::pair<uint32_t, std::string>> m_replies;
   std::vector<Key> m_asked;
-  std::vector<std::vector<uint8_t>> m_requests;
 };
 
 inline std::string Byte(uint8_t value) { return std::string(1, char(value)); }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include "app/build_constants.h"
 #include "daemon_replies.h"
 #include "osinfo/setup_paths.h"
 #include "registry_fixture.h"
@@ -27,21 +25,6 @@ class SoftwareSections : public DaemonSectionTest {
 
 }  // namespace
 
-TEST(DirPath, DropsOnlyATrailingSlashFromPositionThreeOn) {
-  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
-           {"/opt/x/", "/opt/x"}, {"/", "/"}, {"/a/", "/a/"}, {"/ab/", "/ab"}, {"", ""}}) {
-    EXPECT_EQ(CSetupPaths::MakeValidDirPath(in), out);
-  }
-}
-
-TEST_F(SoftwareSections, RegistryWithoutKeysFallsBackToWorkingDirectoryAndNoAgentRoots) {
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-  EXPECT_EQ(BinPath(), cwd);
-  CSnmpAgentsPaths paths;
-  EXPECT_EQ(paths.m_strFileRoot + paths.m_strDataRoot, "");
-}
-
 TEST_F(SoftwareSections, RegisteredDirectoriesWinInTheirOrder) {
   RegistryFixture()
       .Value(kRegistration, "Server Control=s=SOFTWARE\\Acme\\SC")
@@ -64,24 +47,8 @@ TEST_F(SoftwareSections, RegisteredDirectoriesWinInTheirOrder) {
   EXPECT_TRUE(Holds(Agents(), "<HD_MIB>\n<Enabled>true</Enabled>"));
 }
 
-TEST_F(SoftwareSections, SecuritySettingsFollowTheFirstReplyByte) {
-  m_replies.Set(0xE001, 0x3810, 0, "");
-  m_replies.Set(0xE001, 0x3812, 0, Byte(2));
-  m_replies.Set(0xE001, 0x3813, 0, std::string("hxadmin\0junk", 12));
-  std::string agents = Agents();
-  EXPECT_TRUE(Holds(agents, std::string("<ProductVersion>") + HxObjectVersion + "</ProductVersion>"));
-  EXPECT_TRUE(Holds(agents, "<Security>\n<SetAllowed>no</SetAllowed>\n<AccountCheck>no</AccountCheck>\n"
-                            "<UserGroup>hxadmin</UserGroup>\n</Security>"));
-  EXPECT_TRUE(Holds(agents, "<HD_MIB>\n<Enabled>false</Enabled>"));
-  m_replies.Set(0xE001, 0x3810, 0, Byte(1));
-  m_replies.Set(0xE001, 0x3812, 0, "", 0x0B);
-  m_replies.Set(0xE001, 0x3813, 0, "", 0x0B);
-  EXPECT_TRUE(Holds(Agents(), "<Security>\n<SetAllowed>yes</SetAllowed>\n</Security>"));
-}
-
 TEST_F(SoftwareSections, StatusTreeDescribesTheStatusByteOrTheFailure) {
   const std::pair<std::string, const char*> cases[] = {
-      {Byte(2), "<Status Description=\"warning\">2</Status>"},
       {"", "<Status Description=\"N/A\">0</Status>"},
       {Byte(9), "<Status Description=\"N/A\">9</Status>"},
   };
@@ -91,6 +58,4 @@ TEST_F(SoftwareSections, StatusTreeDescribesTheStatusByteOrTheFailure) {
   }
   m_replies.Set(0x230F, 0, 0, Byte(1), 0x0B);
   EXPECT_TRUE(Holds(Agents(), "<System>\n<Value Description=\"unknown\">0</Value>\n</System>"));
-  m_report.m_bHxmdAvailable = 0;
-  EXPECT_TRUE(Holds(Agents(), "<Security/>\n<StatusTree/>"));
 }
